@@ -21,7 +21,13 @@ done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "setup.sh: installing needs root; run it as root or install sudo" >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
