@@ -1,0 +1,235 @@
+#include "host/Direct_sound.h"
+
+#include "core/Hex_text.h"
+#include "core/Output_bit_device.h"
+#include "core/Settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <thread>
+
+TDirectSound* g_DirectSound = nullptr;
+
+namespace {
+
+// By function index: what failed, and the call of the sound API that did.
+constexpr std::array<const char*, 11> FunctionTexts = {
+    "Can not create DirectSound object!\nFunction 'DirectSoundCreate'",
+    "Can not set DirectSound object Cooperative Level!\nFunction 'SetCooperativeLevel'",
+    "Can not create DirectSound Buffer!\nFunction 'CreateSoundBuffer'",
+    "Can not set Format for DirectSound Buffer!\nFunction 'SetFormat'",
+    "Can not release Direct Sound object!\nFunction 'Release'",
+    "Can not release Direct Sound buffer!\nFunction 'Release'",
+    "Can not lock Direct Sound buffer!\nFunction 'Lock'",
+    "Can not unlock Direct Sound buffer!\nFunction 'Unlock'",
+    "Can not play Direct Sound buffer!\nFunction 'Play'",
+    "Can not stop Direct Sound buffer!\nFunction 'Stop'",
+    "Can not get current position of Direct Sound buffer!\nFunction 'GetCurrentPosition'",
+};
+
+struct TResultText {
+    i32 Code;
+    const char* Text;
+};
+
+constexpr std::array<TResultText, 17> ResultTexts = {{
+    {DSResult::Ok, "'DS_OK': The request completed successfully."},
+    {DSResult::Allocated, "'DSERR_ALLOCATED': The sound device is already in use by another program."},
+    {DSResult::AlreadyInitialized, "'DSERR_ALREADYINITIALIZED': The sound object was initialised twice."},
+    {DSResult::BadFormat, "'DSERR_BADFORMAT': The sound device does not support this sample format."},
+    {DSResult::BufferLost, "'DSERR_BUFFERLOST': The sound device was lost while in use."},
+    {DSResult::ControlUnavail, "'DSERR_CONTROLUNAVAIL': The buffer does not offer the requested control."},
+    {DSResult::Generic, "'DSERR_GENERIC': The sound system failed for an unknown reason."},
+    {DSResult::InvalidCall, "'DSERR_INVALIDCALL': The call is not valid in the present state."},
+    {DSResult::InvalidParam, "'DSERR_INVALIDPARAM': A parameter of the call is not valid."},
+    {DSResult::NoAggregation, "'DSERR_NOAGGREGATION': The object does not support aggregation."},
+    {DSResult::NoDriver, "'DSERR_NODRIVER': No sound driver is available for use."},
+    {DSResult::NoInterface, "'DSERR_NOINTERFACE': The requested interface is not supported."},
+    {DSResult::OtherAppHasPrio, "'DSERR_OTHERAPPHASPRIO': Another program has priority over the sound device."},
+    {DSResult::OutOfMemory, "'DSERR_OUTOFMEMORY': There is not enough memory for the sound buffer."},
+    {DSResult::PrioLevelNeeded, "'DSERR_PRIOLEVELNEEDED': The call needs a higher cooperative level."},
+    {DSResult::Uninitialized, "'DSERR_UNINITIALIZED': The sound object has not been initialised."},
+    {DSResult::Unsupported, "'DSERR_UNSUPPORTED': The sound device does not support this function."},
+}};
+
+} // namespace
+
+TDirectSound::TDirectSound(std::unique_ptr<TSoundDevice> device, const THostServices& services)
+    : Device(std::move(device))
+    , Services(services)
+{
+    CalcSizes();
+    try {
+        if (!Device)
+            throw TDSError(TDSFunction::Create, DSResult::NoDriver);
+        Device->Open(g_Settings->SampleRate, u32(BufferBytes));
+        Ok.store(true, std::memory_order_relaxed);
+    } catch (const TDSError& error) {
+        ShowError(error);
+    } catch (const std::bad_alloc&) {
+        ShowError(TDSError(TDSFunction::CreateSoundBuffer, DSResult::OutOfMemory));
+    } catch (const std::exception&) {
+        ShowError(TDSError(TDSFunction::Create, DSResult::Generic));
+    }
+}
+
+TDirectSound::~TDirectSound() = default;
+
+void TDirectSound::CalcSizes()
+{
+    FrameSamples = SoundSamplesPerFrame(*g_Settings);
+    BufferBytes = 3 * FrameSamples;
+    SetSyncOffset();
+}
+
+void TDirectSound::SetSyncOffset()
+{
+    const i32 delay = g_Settings->SoundSyncDelay.load(std::memory_order_relaxed);
+    SyncDelay.store(std::clamp(delay, MinSyncDelay, MaxSyncDelay), std::memory_order_relaxed);
+}
+
+void TDirectSound::Play()
+{
+    if (!IsOk())
+        return;
+    try {
+        Device->Clear();
+        Device->Play();
+        Playing.store(true, std::memory_order_relaxed);
+    } catch (const TDSError& error) {
+        Fail(error);
+    }
+}
+
+void TDirectSound::Stop()
+{
+    if (!IsOk())
+        return;
+    try {
+        Device->Stop();
+        Playing.store(false, std::memory_order_relaxed);
+    } catch (const TDSError& error) {
+        Fail(error);
+    }
+}
+
+void TDirectSound::Write(const u8* samples)
+{
+    if (!IsOk())
+        return;
+    try {
+        Device->Write(u32(WritePos), samples, u32(FrameSamples));
+    } catch (const TDSError& error) {
+        Fail(error);
+        return;
+    }
+    WritePos += FrameSamples;
+    if (WritePos >= BufferBytes)
+        WritePos -= BufferBytes;
+}
+
+void TDirectSound::WaitForPlayCursor()
+{
+    // The device watches its own position; this watch also ends the wait
+    // when a device does not (its position merely repeats).
+    TStallWatch watch;
+    bool first = true;
+    while (IsPlaying()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        i32 p = 0;
+        try {
+            p = static_cast<i32>(Device->GetPlayCursor());
+        } catch (const TDSError& error) {
+            Fail(error);
+            return;
+        }
+        if (IsCursorInWindow(GetSyncWindow(), p, WritePos))
+            return;
+        const TStallWatch::TClock::time_point now = TStallWatch::TClock::now();
+        if (first) {
+            watch.Restart(u64(p), now);
+            first = false;
+        } else if (watch.IsStalled(u64(p), now)) {
+            Fail(TDSError(TDSFunction::GetCurrentPosition, DSResult::Generic));
+            return;
+        }
+    }
+}
+
+bool TDirectSound::IsPlaying() const
+{
+    return Ok.load(std::memory_order_relaxed) && Playing.load(std::memory_order_relaxed);
+}
+
+void TDirectSound::Fail(const TDSError& error)
+{
+    Ok.store(false, std::memory_order_relaxed);
+    ShowError(error);
+}
+
+void TDirectSound::ShowError(const TDSError& error)
+{
+    if (Reported.exchange(true))
+        return;
+    try {
+        std::string text = ErrorText(error);
+        TMessageService* messages = Services.Messages;
+        if (Services.UiPoster && messages)
+            Services.UiPoster->PostToUi([messages, text] { messages->ShowMessageBox(ErrorCaption, text); });
+        else if (messages)
+            messages->ShowMessageBox(ErrorCaption, text);
+        else
+            std::fprintf(stderr, "%s\n%s\n", ErrorCaption, text.c_str());
+    } catch (...) {
+        // Reporting must not take the emulation down; the sound is off anyway.
+    }
+}
+
+std::string TDirectSound::ErrorText(const TDSError& error)
+{
+    const char* function = error.Function >= 0 && size_t(error.Function) < FunctionTexts.size()
+                               ? FunctionTexts[size_t(error.Function)]
+                               : "Sound output failed!";
+    return std::string(function) + " return result code " + ResultText(error.Result);
+}
+
+std::string TDirectSound::ResultText(i32 result)
+{
+    for (const TResultText& known : ResultTexts) {
+        if (known.Code == result)
+            return known.Text;
+    }
+    return HexDWord(static_cast<u32>(result)) + "h.";
+}
+
+TDirectSound::TSyncWindow TDirectSound::ComputeWindow(i32 delay, i32 frameSamples)
+{
+    delay = std::clamp(delay, MinSyncDelay, MaxSyncDelay);
+    const i32 n = frameSamples;
+    const i32 d = static_cast<i32>(u32(std::abs(delay)) * u32(n) / 100u);
+    if (delay >= 0)
+        return {d, n + d, 2 * n + d, false, n};
+    return {3 * n - d, n - d, 2 * n - d, true, n};
+}
+
+// The six cases all say: (p - w - e) mod 3n < n, e = d for a delay >= 0 and
+// -d below 0; that is, p lies in the third to be written next, shifted by e.
+bool TDirectSound::IsCursorInWindow(const TSyncWindow& window, i32 p, i32 w)
+{
+    const i32 n = window.FrameSamples;
+    if (!window.Negative) {
+        if (w == 0)
+            return window.T1 <= p && p < window.T2;
+        if (w == n)
+            return window.T2 <= p && p < window.T3;
+        return p < window.T1 || p >= window.T3;
+    }
+    if (w == 0)
+        return p < window.T2 || p >= window.T1;
+    if (w == n)
+        return window.T2 <= p && p < window.T3;
+    return window.T3 <= p && p < window.T1;
+}
