@@ -138,7 +138,7 @@ bool TMemory::LoadRomPage(const std::string& fileName, i32 page, i32 bank)
     const TFile file(FindRomFile(fileName));
     const i64 size = file.GetSize();
     const i64 bankSize = TMemoryPage::Size;
-    if (size == 0 || size % bankSize != 0 || size < (bank + 1) * bankSize)
+    if (size == 0 || size % bankSize != 0 || size < (static_cast<i64>(bank) + 1) * bankSize)
         return false;
     const std::span<const u8> bytes = file.GetBytes().subspan(static_cast<size_t>(bank * bankSize), bankSize);
     std::copy(bytes.begin(), bytes.end(), Pages[page].Data);

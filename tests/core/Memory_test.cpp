@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -188,6 +189,7 @@ TEST_F(MemoryTest, RomFilesMustHoldWholeBanks)
     EXPECT_FALSE(memory.LoadRomPage(Folder.string(), 3, 0));  // a folder
     EXPECT_FALSE(memory.LoadRomPage(two, 11, 0));              // no such page
     EXPECT_FALSE(memory.LoadRomPage(two, 3, -1));
+    EXPECT_FALSE(memory.LoadRomPage(two, 3, std::numeric_limits<i32>::max()));  // no overflow
 }
 
 TEST_F(MemoryTest, AMissingRomLeavesUniformRandomBytesThatStayReadOnly)
