@@ -1,0 +1,149 @@
+#include "platform/Dialog_services.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace {
+
+TFileDialogs* InstalledFileDialogs = nullptr;
+TMessageBoxes* InstalledMessageBoxes = nullptr;
+
+} // namespace
+
+TFileDialogs& FileDialogs()
+{
+    static TQtFileDialogs qtDialogs;
+    return InstalledFileDialogs ? *InstalledFileDialogs : qtDialogs;
+}
+
+void SetFileDialogs(TFileDialogs* dialogs)
+{
+    InstalledFileDialogs = dialogs;
+}
+
+TMessageBoxes& MessageBoxes()
+{
+    static TQtMessageBoxes qtBoxes;
+    return InstalledMessageBoxes ? *InstalledMessageBoxes : qtBoxes;
+}
+
+void SetMessageBoxes(TMessageBoxes* boxes)
+{
+    InstalledMessageBoxes = boxes;
+}
+
+QString QtFileFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!pattern.trimmed().isEmpty())
+                patterns << pattern.trimmed();
+        entries << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString TQtFileDialogs::GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
+                                        const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, directory, QtFileFilter(filter));
+}
+
+QString TQtFileDialogs::GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+                                        const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, directory, QtFileFilter(filter));
+}
+
+TMessageResult TQtMessageBoxes::MessageBox(QWidget* parent, const QString& caption, const QString& text,
+                                           TMessageIcon icon, TMessageButtons buttons)
+{
+    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case TMessageIcon::None: qtIcon = QMessageBox::NoIcon; break;
+    case TMessageIcon::Information: qtIcon = QMessageBox::Information; break;
+    case TMessageIcon::Warning: qtIcon = QMessageBox::Warning; break;
+    case TMessageIcon::Error: qtIcon = QMessageBox::Critical; break;
+    case TMessageIcon::Question: qtIcon = QMessageBox::Question; break;
+    }
+    QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
+    TMessageResult closed = TMessageResult::Ok;
+    switch (buttons) {
+    case TMessageButtons::Ok: qtButtons = QMessageBox::Ok; closed = TMessageResult::Ok; break;
+    case TMessageButtons::OkCancel: qtButtons = QMessageBox::Ok | QMessageBox::Cancel; closed = TMessageResult::Cancel; break;
+    case TMessageButtons::YesNo: qtButtons = QMessageBox::Yes | QMessageBox::No; closed = TMessageResult::No; break;
+    case TMessageButtons::YesNoCancel:
+        qtButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        closed = TMessageResult::Cancel;
+        break;
+    }
+    QMessageBox box(qtIcon, caption, text, qtButtons, parent);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return TMessageResult::Ok;
+    case QMessageBox::Cancel: return TMessageResult::Cancel;
+    case QMessageBox::Yes: return TMessageResult::Yes;
+    case QMessageBox::No: return TMessageResult::No;
+    default: return closed;
+    }
+}
+
+TScriptedFileDialogs::TScriptedFileDialogs()
+    : Previous(InstalledFileDialogs)
+{
+    SetFileDialogs(this);
+}
+
+TScriptedFileDialogs::~TScriptedFileDialogs()
+{
+    SetFileDialogs(Previous);
+}
+
+QString TScriptedFileDialogs::GetOpenFileName(QWidget*, const QString& caption, const QString& directory,
+                                              const QString& filter)
+{
+    return Next(false, caption, directory, filter);
+}
+
+QString TScriptedFileDialogs::GetSaveFileName(QWidget*, const QString& caption, const QString& directory,
+                                              const QString& filter)
+{
+    return Next(true, caption, directory, filter);
+}
+
+QString TScriptedFileDialogs::Next(bool save, const QString& caption, const QString& directory, const QString& filter)
+{
+    Asked.push_back({save, caption, directory, filter});
+    if (Answers.empty())
+        return {};
+    QString answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
+TScriptedMessageBoxes::TScriptedMessageBoxes()
+    : Previous(InstalledMessageBoxes)
+{
+    SetMessageBoxes(this);
+}
+
+TScriptedMessageBoxes::~TScriptedMessageBoxes()
+{
+    SetMessageBoxes(Previous);
+}
+
+TMessageResult TScriptedMessageBoxes::MessageBox(QWidget*, const QString& caption, const QString& text,
+                                                 TMessageIcon icon, TMessageButtons buttons)
+{
+    Boxes.push_back({caption, text, icon, buttons});
+    if (!Answers.empty()) {
+        const TMessageResult answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    return buttons == TMessageButtons::Ok || buttons == TMessageButtons::OkCancel ? TMessageResult::Ok
+                                                                                   : TMessageResult::Yes;
+}

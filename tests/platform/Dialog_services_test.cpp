@@ -1,0 +1,54 @@
+// The dialog services: the filter translation and the scripted stand-ins
+// the tests of the windows answer dialogs with.
+#include "platform/Dialog_services.h"
+#include "tests/shell/Qt_test_app.h"
+
+TEST(DialogServices, TranslatesPipeFiltersToQtFilters)
+{
+    EXPECT_EQ(QtFileFilter(QStringLiteral("All supported files|*.sna; *.z80; *.tzx; *.tap|Snapshot Sna|*.sna|"
+                                          "Snapshot Z80|*.z80|Tape Images|*.tap")),
+              QStringLiteral("All supported files (*.sna *.z80 *.tzx *.tap);;Snapshot Sna (*.sna);;"
+                             "Snapshot Z80 (*.z80);;Tape Images (*.tap)"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("Any|*.*")), QStringLiteral("Any (*.*)"));
+    // A name without patterns is dropped rather than shown broken.
+    EXPECT_EQ(QtFileFilter(QStringLiteral("Dump|*.bin|Orphan")), QStringLiteral("Dump (*.bin)"));
+    EXPECT_EQ(QtFileFilter(QString()), QString());
+}
+
+TEST(DialogServices, ScriptedFileDialogsAnswerInOrderThenCancel)
+{
+    TScriptedFileDialogs files;
+    EXPECT_EQ(&FileDialogs(), &files);
+    files.Answer(QStringLiteral("/tmp/a.sna"));
+    EXPECT_EQ(FileDialogs().GetOpenFileName(nullptr, QStringLiteral("Open"), QString(), QStringLiteral("S|*.sna")),
+              QStringLiteral("/tmp/a.sna"));
+    EXPECT_TRUE(FileDialogs().GetSaveFileName(nullptr, QStringLiteral("Save"), QStringLiteral("/tmp"), QString()).isEmpty());
+    ASSERT_EQ(files.Requests().size(), 2u);
+    EXPECT_FALSE(files.Requests()[0].Save);
+    EXPECT_EQ(files.Requests()[0].Filter, QStringLiteral("S|*.sna"));
+    EXPECT_TRUE(files.Requests()[1].Save);
+    EXPECT_EQ(files.Requests()[1].Directory, QStringLiteral("/tmp"));
+}
+
+TEST(DialogServices, ScriptedMessageBoxesRecordAndRestoreThePreviousService)
+{
+    TMessageBoxes* before = &MessageBoxes();
+    {
+        TScriptedMessageBoxes outer;
+        {
+            TScriptedMessageBoxes inner;
+            inner.Answer(TMessageResult::No);
+            EXPECT_EQ(MessageBoxes().MessageBox(nullptr, QStringLiteral("Q"), QStringLiteral("Sure?"),
+                                                TMessageIcon::Question, TMessageButtons::YesNo),
+                      TMessageResult::No);
+            EXPECT_EQ(MessageBoxes().MessageBox(nullptr, QStringLiteral("Q"), QStringLiteral("Again?"),
+                                                TMessageIcon::Question, TMessageButtons::YesNo),
+                      TMessageResult::Yes);
+            ASSERT_EQ(inner.Shown().size(), 2u);
+            EXPECT_EQ(inner.Shown()[0].Text, QStringLiteral("Sure?"));
+        }
+        EXPECT_EQ(&MessageBoxes(), &outer);
+        EXPECT_TRUE(outer.Shown().empty());
+    }
+    EXPECT_EQ(&MessageBoxes(), before);
+}
