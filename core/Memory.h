@@ -54,7 +54,7 @@ public:
     // The opcode-fetch read (the M1 cycle only): with the disk interface
     // present, a fetch in 0x3D00-0x3DFF while the 48 BASIC ROM is mapped
     // pages the disk ROM in, and a fetch at 0x4000 or above pages it out.
-    u8 ReadOpcode(u16 address)
+    [[gnu::always_inline]] u8 ReadOpcode(u16 address)
     {
         if (DiskInterface) {
             const u8 romSlot = RomSlot.load(std::memory_order_relaxed);
@@ -66,10 +66,10 @@ public:
         return ReadByte(address);
     }
 
-    u8 ReadByte(u16 address) const { return SlotPage(address)->Data[address & 0x3FFF]; }
+    [[gnu::always_inline]] u8 ReadByte(u16 address) const { return SlotPage(address)->Data[address & 0x3FFF]; }
 
     // A write to a ROM page is ignored without a message.
-    void WriteByte(u16 address, u8 value)
+    [[gnu::always_inline]] void WriteByte(u16 address, u8 value)
     {
         TMemoryPage* page = SlotPage(address);
         if (!page->ReadOnly)
@@ -127,7 +127,7 @@ public:
     static void SeedRandom(u32 seed);
 
 private:
-    TMemoryPage* SlotPage(u16 address) const { return Slots[address >> 14].load(std::memory_order_relaxed); }
+    [[gnu::always_inline]] TMemoryPage* SlotPage(u16 address) const { return Slots[address >> 14].load(std::memory_order_relaxed); }
     void SetSlot(i32 slot, TMemoryPage* page) { Slots[slot].store(page, std::memory_order_relaxed); }
     void BuildModel(i32 model);
     void AddRomPage(i32 romSlot, i32 page, const std::string& file, i32 bank);

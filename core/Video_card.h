@@ -2,9 +2,11 @@
 // colour ring, and the screen latches that capture each paper byte as the
 // beam reaches it, so the renderer draws what memory held at that moment.
 //
-// The processor calls LatchScreen for nearly every T-state (3.5 million
-// times per emulated second); it is inline here so the decision is one
-// table lookup and a latch is a load and a store.
+// The processor latches nearly every T-state (3.5 million times per emulated
+// second); it is inline here. Outside the paper's latch windows a whole bus
+// cycle is passed with one lookup (PassLatchFreeCycle, LatchScreenRun);
+// inside them each T-state's decision is one table lookup and a latch is a
+// load and a store.
 #pragma once
 
 #include "core/Device.h"
@@ -67,6 +69,13 @@ public:
     // in order; a run that latches nothing (the border, the sync, most of
     // every line) is one lookup.
     inline void LatchScreenRun(i32 first, i32 count);
+    // For a bus cycle of `span` T-states from first on that latches only
+    // `latched` of them (a memory cycle at 0x4000 or above only counts its
+    // second): when none of the span's T-states carries a latch, the phase
+    // moves on by `latched` and the result is true, exactly what latching
+    // them one by one would do; otherwise nothing changes and the caller
+    // latches them one by one.
+    inline bool PassLatchFreeCycle(i32 first, i32 span, i32 latched);
     // Latches every paper position from current memory.
     void LatchWholeScreen();
 
@@ -118,6 +127,11 @@ public:
     // First T-state of the latch window of the first paper line.
     i32 GetFirstLatchTact() const { return FirstPaperLine * TStatesPerLine + FirstPaperPixel / 2 - LatchLead; }
 
+    // --- Seam for tests only; the program never calls it ---
+    // Sends every bus cycle down the T-state-by-T-state path (until the
+    // latch table is rebuilt): the reference the batched paths must match.
+    void LatchEveryTStateForTesting() { FreeRun.assign(FreeRun.size(), 0); }
+
 private:
     // A T-state inside 0 .. frame length - 1 (floored modulo).
     u32 WrapTact(i32 tact) const;
@@ -164,7 +178,7 @@ private:
     std::vector<TScreenAddress> AddressTable;
 };
 
-inline void TVideoCard::LatchScreen(i32 tact)
+[[gnu::always_inline]] inline void TVideoCard::LatchScreen(i32 tact)
 {
     LatchPhase = !LatchPhase;
     u32 t = static_cast<u32>(tact);
@@ -181,7 +195,7 @@ inline void TVideoCard::LatchScreen(i32 tact)
         PixelLatch[index] = screen[address.Pixel];
 }
 
-inline void TVideoCard::LatchScreenRun(i32 first, i32 count)
+[[gnu::always_inline]] inline void TVideoCard::LatchScreenRun(i32 first, i32 count)
 {
     if (count <= 0)
         return;
@@ -192,4 +206,13 @@ inline void TVideoCard::LatchScreenRun(i32 first, i32 count)
     }
     for (i32 i = 0; i < count; ++i)
         LatchScreen(static_cast<i32>(static_cast<u32>(first) + static_cast<u32>(i)));
+}
+
+[[gnu::always_inline]] inline bool TVideoCard::PassLatchFreeCycle(i32 first, i32 span, i32 latched)
+{
+    const u32 t = static_cast<u32>(first);
+    if (t >= static_cast<u32>(TStatesPerFrame) || FreeRun[t] < span)
+        return false;
+    LatchPhase ^= (latched & 1) != 0;
+    return true;
 }

@@ -233,10 +233,12 @@ private:
 
 // --- Timed bus cycles (inline: every instruction is made of them) ---
 
+// Most bus cycles fall outside the paper's latch windows: there one lookup
+// passes the whole cycle (TVideoCard::PassLatchFreeCycle), which moves the
+// latch phase exactly as latching T-state by T-state would.
 inline void TZ80::Latch(i32 first, i32 last)
 {
-    for (i32 t = first; t <= last; ++t)
-        VideoCard->LatchScreen(Tact + t);
+    VideoCard->LatchScreenRun(Tact + first, last - first + 1);
 }
 
 [[gnu::always_inline]] inline u8 TZ80::FetchOpcode()
@@ -245,7 +247,7 @@ inline void TZ80::Latch(i32 first, i32 last)
     ++PC;
     ++R;
     Opcode = opcode;
-    if (VideoCard) {
+    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 4, PC < 0x4000 ? 4 : 3)) {
         // Reading the opcode cannot change the screen, so the four T-states
         // latch together; the second is tested with PC after its increment.
         VideoCard->LatchScreen(Tact);
@@ -260,7 +262,7 @@ inline void TZ80::Latch(i32 first, i32 last)
 [[gnu::always_inline]] inline u8 TZ80::ReadMem(u16 address)
 {
     const u8 value = Memory->ReadByte(address);
-    if (VideoCard) {
+    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2)) {
         VideoCard->LatchScreen(Tact);
         if (address < 0x4000)
             VideoCard->LatchScreen(Tact + 1);
@@ -272,7 +274,7 @@ inline void TZ80::Latch(i32 first, i32 last)
 
 [[gnu::always_inline]] inline void TZ80::WriteMem(u16 address, u8 value)
 {
-    if (VideoCard) {
+    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2)) {
         // The third T-state latches after the write: it may land on the
         // byte being latched.
         VideoCard->LatchScreen(Tact);
