@@ -2,7 +2,7 @@
 # new unit needs no edit here; a folder without sources yet is an interface
 # library, so its dependants still configure.
 function(quorvane_folder_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "" "DEPENDS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(excluded IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
@@ -10,6 +10,9 @@ function(quorvane_folder_library name)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+    if(ARG_QT)
+      set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
