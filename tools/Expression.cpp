@@ -1,5 +1,7 @@
 #include "tools/Expression.h"
 
+#include "core/Computer.h"
+
 #include "core/Z80.h"
 
 namespace {
@@ -30,6 +32,11 @@ TExpression* g_Expression = &g_TheExpression;
 void TExpression::AddVariable(const std::string& name, const void* value, i32 size, const u8* bit7)
 {
     Variables[name] = Var2T{value, size, bit7};
+}
+
+void TExpression::SetComputer(TComputer* computer)
+{
+    BindCpu(computer->Z80);
 }
 
 void TExpression::BindCpu(TZ80* cpu)

@@ -48,6 +48,8 @@ struct TExpError {
     i32 Code;
 };
 
+class TComputer;
+
 class TExpression {
 public:
     static constexpr int MaxNesting = 256;
@@ -56,9 +58,11 @@ public:
     TExpression(const TExpression&) = delete;
     TExpression& operator=(const TExpression&) = delete;
 
-    // Registers the 31 register names over this CPU's fields. The computer's
-    // SetComputer is a thin wrapper over this. Re-binding replaces entries.
+    // Registers the 31 register names over this CPU's fields. Re-binding
+    // replaces entries.
     void BindCpu(TZ80* cpu);
+    // Binds the register names to the machine's processor (start-up).
+    void SetComputer(TComputer* computer);
 
     // Evaluates text with "$" = dollar. size 0 byte, 1 word, 2 double word.
     // Returns a pointer to the typed result (u8, u16 or u32 by size), valid

@@ -3,7 +3,10 @@
 // on hostile text (deep nesting, high bytes, random strings).
 #include "tools/Expression.h"
 
+#include "core/Computer.h"
 #include "core/Z80.h"
+#include "tests/support/Fake_host_services.h"
+#include "tests/support/Test_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -295,3 +298,19 @@ TEST_F(ExpressionTest, RandomTextNeverCrashesAndAlwaysGivesAnAnswer)
 }
 
 } // namespace
+
+TEST_F(ExpressionTest, SetComputerBindsTheRegisterNamesToTheMachinesProcessor)
+{
+    TTestSettings settings;
+    TFakeHostServices host;
+    TComputer computer(host.Services());
+    computer.Z80->HL.W = 0x1234;
+    computer.Z80->SP = 0xFF48;
+
+    Expression.SetComputer(&computer);
+
+    EXPECT_EQ(Word("hl"), 0x1234);
+    EXPECT_EQ(Word("sp+2"), 0xFF4A);
+    computer.Z80->HL.W = 0x0042;  // names read the live register, not a copy
+    EXPECT_EQ(Word("HL"), 0x0042);
+}

@@ -1,0 +1,3 @@
+// The placeholder views are all inline; this unit carries their meta-object
+// code.
+#include "views/Placeholder_frames.h"

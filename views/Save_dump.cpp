@@ -1,0 +1,483 @@
+#include "views/Save_dump.h"
+
+#include "core/Computer.h"
+#include "core/Data_array.h"
+#include "platform/Application.h"
+#include "platform/Dialog_services.h"
+#include "views/Load_dump.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+TSaveDumpF* SaveDumpF = nullptr;
+
+namespace {
+
+QLineEdit* LabelledEdit(QWidget* parent, const char* caption, int labelX, int editX, int y, int width,
+                        QLabel** labelOut = nullptr)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setGeometry(editX, y, width, 21);
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setGeometry(labelX, y + 3, editX - labelX - 2, 15);
+    label->setBuddy(edit);
+    if (labelOut)
+        *labelOut = label;
+    return edit;
+}
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Writes all n bytes at the file position; false on any error or a short
+// write that cannot go on (a full disk, a file-size limit).
+bool WriteFully(int fd, const u8* data, size_t n, i64 position)
+{
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t written = ::pwrite(fd, data + done, n - done, static_cast<off_t>(position + i64(done)));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Opens an existing regular file without blocking on anything else.
+int OpenRegular(const std::string& path, int flags, struct stat& info)
+{
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A fresh file beside the target that takes the target's place only on
+// Commit, after everything was written and synced; otherwise it is removed.
+// Symbolic links are followed, so a link keeps pointing at the new file,
+// and an existing file's permissions carry over.
+class TReplacement {
+public:
+    explicit TReplacement(const std::string& path)
+    {
+        std::error_code error;
+        const std::filesystem::path canonical = std::filesystem::canonical(path, error);
+        Target = error ? std::filesystem::path(path) : canonical;
+        const std::filesystem::path folder = Target.parent_path().empty() ? "." : Target.parent_path();
+        static std::atomic<u32> counter{0};
+        for (int attempt = 0; attempt < 100 && Fd < 0; ++attempt) {
+            const std::string name = "." + Target.filename().string() + "." + std::to_string(::getpid()) + "." +
+                                     std::to_string(counter.fetch_add(1)) + ".tmp";
+            Temporary = (folder / name).string();
+            Fd = ::open(Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (Fd < 0 && errno != EEXIST)
+                break;
+        }
+        struct stat old {};
+        if (Fd >= 0 && ::stat(Target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+            ::fchmod(Fd, old.st_mode & 07777);
+    }
+    ~TReplacement()
+    {
+        if (Fd >= 0) {
+            ::close(Fd);
+            ::unlink(Temporary.c_str());
+        }
+    }
+    TReplacement(const TReplacement&) = delete;
+    TReplacement& operator=(const TReplacement&) = delete;
+
+    int GetFd() const { return Fd; }
+
+    bool Commit()
+    {
+        if (Fd < 0)
+            return false;
+        const bool synced = ::fsync(Fd) == 0;
+        const bool closed = ::close(Fd) == 0;
+        Fd = -1;
+        if (synced && closed && ::rename(Temporary.c_str(), Target.c_str()) == 0)
+            return true;
+        ::unlink(Temporary.c_str());
+        return false;
+    }
+
+private:
+    std::filesystem::path Target;
+    std::string Temporary;
+    int Fd = -1;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The file operations
+
+bool TSaveDumpF::WriteNewFile(const QString& path, std::span<const u8> bytes)
+{
+    if (path.isEmpty())
+        return false;
+    TReplacement file(LocalPath(path));
+    return file.GetFd() >= 0 && WriteFully(file.GetFd(), bytes.data(), bytes.size(), 0) && file.Commit();
+}
+
+bool TSaveDumpF::AppendToFile(const QString& path, std::span<const u8> bytes)
+{
+    if (path.isEmpty())
+        return false;
+    struct stat info {};
+    const int fd = OpenRegular(LocalPath(path), O_WRONLY, info);
+    if (fd < 0)
+        return false;
+    const bool ok = WriteFully(fd, bytes.data(), bytes.size(), info.st_size) && ::fsync(fd) == 0;
+    // The old bytes were never touched: cutting back what was added leaves
+    // the file as it was.
+    if (!ok && ::ftruncate(fd, info.st_size) != 0) {
+        // Then only the added tail stays; the old bytes are whole either way.
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool TSaveDumpF::WriteAtOffset(const QString& path, i64 offset, std::span<const u8> bytes)
+{
+    if (path.isEmpty() || offset < 0)
+        return false;
+    struct stat info {};
+    const std::string local = LocalPath(path);
+    const int source = OpenRegular(local, O_RDONLY, info);
+    if (source < 0)
+        return false;
+    // The new contents go into a copy that replaces the file only when
+    // complete: bytes overwritten in place could not be brought back after
+    // a failed write.
+    TReplacement copy(local);
+    bool ok = copy.GetFd() >= 0;
+    std::vector<u8> chunk(1 << 16);
+    i64 position = 0;
+    while (ok) {
+        const ssize_t n = ::read(source, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteFully(copy.GetFd(), chunk.data(), static_cast<size_t>(n), position);
+        position += n;
+    }
+    ::close(source);
+    // Past the old end the gap reads as zeros.
+    return ok && WriteFully(copy.GetFd(), bytes.data(), bytes.size(), offset) && copy.Commit();
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TSaveDumpF::TSaveDumpF(QWidget* owner)
+    : QDialog(owner)
+{
+    setObjectName(QStringLiteral("SaveDumpF"));
+    setWindowTitle(QStringLiteral("Save dump"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFixedSize(489, 225);
+
+    DumpGB = new QGroupBox(QStringLiteral(" Dump "), this);
+    DumpGB->setGeometry(8, 4, 473, 56);
+    StartLE = LabelledEdit(DumpGB, "&Start: ", 8, 44, 22, 80);
+    LengthLE = LabelledEdit(DumpGB, "&Length: ", 134, 178, 22, 80);
+    EndLE = LabelledEdit(DumpGB, "&End: ", 268, 298, 22, 80);
+    WrapCB = new QCheckBox(QStringLiteral("&Wrap"), DumpGB);
+    WrapCB->setGeometry(392, 24, 70, 17);
+
+    FileGB = new QGroupBox(QStringLiteral(" File "), this);
+    FileGB->setGeometry(8, 64, 473, 88);
+    LocationLE = LabelledEdit(FileGB, "Lo&cation: ", 8, 66, 22, 368);
+    SelectB = new QPushButton(QStringLiteral("&..."), FileGB);
+    SelectB->setGeometry(438, 22, 25, 21);
+    SelectB->setAutoDefault(false);
+    NewCB = new QCheckBox(QStringLiteral("&New/Overwrite"), FileGB);
+    NewCB->setGeometry(8, 58, 110, 17);
+    NewCB->setChecked(true);
+    // The Ask and Append boxes share one place: the mode shows one of them.
+    AskCB = new QCheckBox(QStringLiteral("&Ask for overwrite old file"), FileGB);
+    AskCB->setGeometry(124, 58, 170, 17);
+    AskCB->setChecked(true);
+    AppendCB = new QCheckBox(QStringLiteral("&Append to End"), FileGB);
+    AppendCB->setGeometry(124, 58, 110, 17);
+    AppendCB->setChecked(true);
+    OffsetLE = LabelledEdit(FileGB, "Write at &Offset: ", 240, 334, 56, 100, &OffsetL);
+
+    StatusL = new QLabel(this);
+    StatusL->setGeometry(10, 160, 469, 16);
+    QPalette red = StatusL->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    StatusL->setPalette(red);
+
+    SaveBB = new QPushButton(QStringLiteral("Save"), this);
+    SaveBB->setGeometry(318, 190, 75, 25);
+    SaveBB->setDefault(true);
+    CancelBB = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBB->setGeometry(404, 190, 75, 25);
+    CancelBB->setAutoDefault(false);
+
+    ShowModeControls();
+
+    connect(StartLE, &QLineEdit::textChanged, this, Guard([this] { StartLEChange(); }));
+    connect(LengthLE, &QLineEdit::textChanged, this, Guard([this] { LengthLEChange(); }));
+    connect(EndLE, &QLineEdit::textChanged, this, Guard([this] { EndLEChange(); }));
+    connect(OffsetLE, &QLineEdit::textChanged, this, Guard([this] { OffsetLEChange(); }));
+    connect(NewCB, &QCheckBox::toggled, this, Guard([this] { NewCBClick(); }));
+    connect(AppendCB, &QCheckBox::toggled, this, Guard([this] { AppendCBClick(); }));
+    connect(SelectB, &QPushButton::clicked, this, Guard([this] { SelectBClick(); }));
+    connect(SaveBB, &QPushButton::clicked, this, Guard([this] { SaveBBClick(); }));
+    connect(CancelBB, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TSaveDumpF::~TSaveDumpF() = default;
+
+int TSaveDumpF::Execute(TDataArray* data, TComputer* computer)
+{
+    BeginForTest(data, computer);
+    const int result = exec();
+    FieldEvents = false;
+    return result;
+}
+
+void TSaveDumpF::BeginForTest(TDataArray* data, TComputer* computer)
+{
+    Data = data;
+    Computer = computer;
+    FieldEvents = true;
+}
+
+void TSaveDumpF::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    RunGuarded([this] { FormShow(); });
+}
+
+// ---------------------------------------------------------------------------
+// Status and fields
+
+void TSaveDumpF::ClearStatus()
+{
+    StatusL->clear();
+    ErrorShown = false;
+}
+
+void TSaveDumpF::ShowError(const QString& message)
+{
+    if (StatusL->text().isEmpty())
+        StatusL->setText(message);
+    ErrorShown = true;
+}
+
+void TSaveDumpF::SetEditColour(QLineEdit* edit, bool bad)
+{
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, bad ? QColor(Qt::yellow) : QColor(Qt::white));
+    edit->setPalette(palette);
+}
+
+void TSaveDumpF::WriteField(QLineEdit* edit, i64 value)
+{
+    const bool events = FieldEvents;
+    FieldEvents = false;
+    edit->setText(DumpNumberText(value));
+    FieldEvents = events;
+}
+
+bool TSaveDumpF::ParseField(i64& field, QLineEdit* edit, const char* name, i64 min, i64 max)
+{
+    const std::optional<i32> value = EvaluateDumpField(edit->text(), Computer);
+    const QString quoted = QStringLiteral("'") + QString::fromLatin1(name) + QStringLiteral("'");
+    if (!value)
+        ShowError(QStringLiteral("Invalid ") + quoted + QStringLiteral(" expression!"));
+    else if (*value < min || *value > max)
+        ShowError(quoted + QStringLiteral(" must be in range %1-%2!").arg(min).arg(max));
+    const bool good = value && *value >= min && *value <= max;
+    if (good)
+        field = *value;
+    SetEditColour(edit, !good);
+    return good;
+}
+
+bool TSaveDumpF::IsOffsetMode() const
+{
+    return !NewCB->isChecked() && !AppendCB->isChecked();
+}
+
+void TSaveDumpF::Validate()
+{
+    const i64 size = Data ? Data->GetSize() : 0x10000;
+    const bool wrap = WrapCB->isChecked();
+    ClearStatus();
+    ParseField(Start, StartLE, "Start Position", 0, size - 1);
+    // Of length and end, the one typed last is the user's and is checked;
+    // the other follows from it and its text is replaced below, so it is
+    // neither checked nor blamed (a stale text would report a problem that
+    // this same check removes).
+    if (LengthTyped) {
+        ParseField(Length, LengthLE, "Dump Length", 1, size);
+        SetEditColour(EndLE, false);
+    } else {
+        ParseField(End, EndLE, "End Position", 0, size - 1);
+        SetEditColour(LengthLE, false);
+        if (!wrap && Start > End) {
+            ShowError(QStringLiteral("End mark of block must be placed after start!"));
+            SetEditColour(EndLE, true);
+        } else {
+            Length = End - Start + 1;
+            if (Length <= 0)
+                Length += 0x10000;  // a block that wraps past 0xFFFF
+        }
+        WriteField(LengthLE, Length);
+    }
+    if (!EndTyped) {
+        End = Start + Length - 1;
+        // The last address after wrapping; the field keeps the sum.
+        WriteField(EndLE, End & 0xFFFF);
+    }
+    if (!wrap && Start + Length > size)
+        ShowError(QStringLiteral("Block size is too big to fit in memory!"));
+    if (IsOffsetMode())
+        ParseField(FileOffset, OffsetLE, "File Offset", 0, 2147483647);
+    SaveBB->setEnabled(!ErrorShown);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TSaveDumpF::FormShow()
+{
+    Validate();
+}
+
+void TSaveDumpF::StartLEChange()
+{
+    if (!FieldEvents)
+        return;
+    LengthTyped = false;
+    EndTyped = false;
+    Validate();
+}
+
+void TSaveDumpF::LengthLEChange()
+{
+    if (!FieldEvents)
+        return;
+    LengthTyped = true;
+    EndTyped = false;
+    Validate();
+}
+
+void TSaveDumpF::EndLEChange()
+{
+    if (!FieldEvents)
+        return;
+    LengthTyped = false;
+    EndTyped = true;
+    Validate();
+}
+
+void TSaveDumpF::OffsetLEChange()
+{
+    if (FieldEvents)
+        Validate();
+}
+
+void TSaveDumpF::ShowModeControls()
+{
+    const bool fresh = NewCB->isChecked();
+    AskCB->setVisible(fresh);
+    AppendCB->setVisible(!fresh);
+    const bool offset = !fresh && !AppendCB->isChecked();
+    OffsetLE->setVisible(offset);
+    OffsetL->setVisible(offset);
+}
+
+void TSaveDumpF::NewCBClick()
+{
+    ShowModeControls();
+    Validate();
+}
+
+void TSaveDumpF::AppendCBClick()
+{
+    ShowModeControls();
+    Validate();
+}
+
+void TSaveDumpF::SelectBClick()
+{
+    const QString path = FileDialogs().GetSaveFileName(this, QString::fromLatin1(SelectTitle), LocationLE->text(),
+                                                       QString::fromLatin1(SelectFilter));
+    if (!path.isEmpty())
+        LocationLE->setText(path);
+}
+
+void TSaveDumpF::SaveBBClick()
+{
+    // The Wrap box starts no check of its own: check again, so a block is
+    // never saved across 0xFFFF after the box was cleared.
+    Validate();
+    if (ErrorShown)
+        return;
+    if (Save())
+        accept();
+}
+
+bool TSaveDumpF::Save()
+{
+    const QString path = LocationLE->text();
+    if (NewCB->isChecked() && AskCB->isChecked() && !path.isEmpty() && QFileInfo::exists(path)) {
+        const QString question = QStringLiteral("File \"") + path +
+                                 QStringLiteral("\" already exist!\nDo you want to replace it?");
+        if (MessageBoxes().MessageBox(this, QString::fromLatin1(WarningCaption), question, TMessageIcon::Warning,
+                                      TMessageButtons::YesNo) != TMessageResult::Yes)
+            return false;  // the dialog stays open, nothing written
+    }
+
+    std::vector<u8> bytes(static_cast<size_t>(std::max<i64>(Length, 0)));
+    if (Data) {
+        auto pause = Computer ? Computer->PauseRun() : TComputer::TPauseGuard();
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = Data->GetByte(static_cast<u16>(Start + i64(i)));
+    }
+
+    bool ok = Data != nullptr;
+    if (ok && NewCB->isChecked())
+        ok = WriteNewFile(path, bytes);
+    else if (ok && AppendCB->isChecked())
+        ok = AppendToFile(path, bytes);
+    else if (ok)
+        ok = WriteAtOffset(path, FileOffset, bytes);
+    if (!ok)
+        MessageBoxes().MessageBox(this, QString::fromLatin1(SaveFailedCaption), QString::fromLatin1(SaveFailedText),
+                                  TMessageIcon::Error, TMessageButtons::Ok);
+    return true;
+}
