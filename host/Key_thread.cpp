@@ -213,10 +213,14 @@ void TKeyThread::ReleaseSymbolShifted(u8 key)
     Target.Keyboard().KeyUp(key);
 }
 
+// The flag goes up under the same lock as the replay of held keys: a key
+// event the key thread holds back until then is dispatched after the replay,
+// and one it already dropped shows in the state the replay reads.
 void TKeyThread::EnableForEmulation()
 {
+    std::lock_guard guard(KeyLock);
     if (!IsEmulationEnabled())
-        ResyncKeys();
+        ReplayHeldKeys();
     EmulationRunning.store(1, std::memory_order_relaxed);
 }
 
@@ -227,8 +231,9 @@ void TKeyThread::DisableForEmulation()
 
 void TKeyThread::EnableForScreenView()
 {
+    std::lock_guard guard(KeyLock);
     if (!IsScreenViewEnabled())
-        ResyncKeys();
+        ReplayHeldKeys();
     ScreenFocus.store(1, std::memory_order_relaxed);
 }
 
@@ -240,6 +245,11 @@ void TKeyThread::DisableForScreenView()
 void TKeyThread::ResyncKeys()
 {
     std::lock_guard guard(KeyLock);
+    ReplayHeldKeys();
+}
+
+void TKeyThread::ReplayHeldKeys()
+{
     Target.Keyboard().Reset();
     Target.Joystick().Reset();
     PlainDownRan.fill(false);

@@ -136,6 +136,8 @@ private:
                const THostServices& services, std::function<void()> closeMainWindow);
 
     void Execute();
+    // ResyncKeys with KeyLock already held.
+    void ReplayHeldKeys();
     // Reads up to 10 events and runs them through the tables (under KeyLock).
     void DispatchEvents();
     void KeyEvent(u8 code, bool pressed);
