@@ -301,10 +301,7 @@ void TFramesF::CancelDrags()
 
 void TFramesF::CancelCaptionDrag()
 {
-    if (Dragging)
-        DrawDragRect(false, {});
-    Pressed = false;
-    Dragging = false;
+    EndGesture();
     Capture.Release();
 }
 
@@ -321,9 +318,7 @@ void TFramesF::CaptionMouseDown(Qt::MouseButton button, const QPoint& global)
         return;
     ActivateNow();
     Capture.Capture(this);
-    PressPoint = global;
-    Pressed = true;
-    Dragging = false;
+    PressAt(global);
     BoundsAtPress = geometry();
     DragRect = MovedBounds(global);
     DraggedRoot = GetRootFrame();
@@ -331,11 +326,7 @@ void TFramesF::CaptionMouseDown(Qt::MouseButton button, const QPoint& global)
 
 void TFramesF::CaptionMouseMove(const QPoint& c)
 {
-    if (Pressed && DragDistance(c.x(), c.y(), PressPoint.x(), PressPoint.y()) > TParentF::DragThreshold) {
-        Pressed = false;
-        Dragging = true;
-    }
-    if (!Dragging || !Capture.Check())
+    if (!DragTo(c) || !Capture.Check())
         return;
     TFramesF* target = FramesFormAt(c.x(), c.y());
     DragRect = MovedBounds(c);
@@ -346,17 +337,8 @@ void TFramesF::CaptionMouseMove(const QPoint& c)
 
 void TFramesF::CaptionMouseUp(Qt::MouseButton, const QPoint& c)
 {
-    if (Pressed) {
-        // A click on the caption.
-        Pressed = false;
-        Capture.Release();
+    if (!ReleaseAt(Capture))
         return;
-    }
-    if (!Dragging)
-        return;
-    DrawDragRect(false, {});
-    Capture.Release();
-    Dragging = false;
 
     TParentF* root = GetRootFrame();
     TParentF* hit = nullptr;

@@ -15,6 +15,7 @@
 
 #include "platform/Mouse_capture.h"
 #include "platform/Tool_window.h"
+#include "shell/Drag_gesture.h"
 #include "shell/Helper.h"
 
 #include <QPointer>
@@ -23,7 +24,7 @@
 class TParentF;
 class TViewF;
 
-class TFramesF : public TToolWindow {
+class TFramesF : public TToolWindow, public TDragGesture {
     Q_OBJECT
 
 public:
@@ -31,12 +32,8 @@ public:
     ~TFramesF() override;
 
     QPointer<TParentF> DraggedRoot;  // the root when the caption drag began
-    QPoint PressPoint;               // where the caption was pressed (screen)
-    bool Pressed = false;            // pressed, not yet moved more than 4 pixels
-    bool Dragging = false;           // a caption drag is under way
     bool Active = false;             // this is the active window
     QRect BoundsAtPress;
-    TScreenRect DragRect;            // the outline last drawn
 
     // The tool window that holds the widget, or null.
     static TFramesF* WindowOf(const QWidget* widget);

@@ -106,10 +106,7 @@ QSize TParentF::GetViewSize() const
 
 void TParentF::CancelDrag()
 {
-    if (Dragging)
-        DrawDragRect(false, {});
-    Pressed = false;
-    Dragging = false;
+    EndGesture();
 }
 
 QRect TParentF::GetZoneRect(int x, int y, TParentF*& hit)

@@ -14,6 +14,7 @@
 // happens inside one of its own event handlers.
 #pragma once
 
+#include "shell/Drag_gesture.h"
 #include "shell/Helper.h"
 
 #include <QPoint>
@@ -31,7 +32,7 @@ class QSplitter;
 // class; the counter is never reset.
 extern int g_FrameCounter;
 
-class TParentF : public QWidget {
+class TParentF : public QWidget, public TDragGesture {
     Q_OBJECT
 
 public:
@@ -40,8 +41,6 @@ public:
     enum TZone { ZoneNone = 0, ZoneTop = 1, ZoneBottom = 2, ZoneLeft = 3, ZoneRight = 4, ZoneCentre = 5 };
     // Width of the margin band of a split or tabbed frame per nesting level.
     static constexpr int MarginStep = 5;
-    // The outline follows the mouse only after it moved more than this.
-    static constexpr int DragThreshold = 4;
 
     // Names the frame, registers it with the owner and sizes it for the
     // parent (null: none yet); the concrete class puts it into the parent
@@ -49,10 +48,6 @@ public:
     TParentF(QWidget* owner, QWidget* parent, int kind);
     ~TParentF() override;
 
-    bool Pressed = false;   // pressed on the drag handle, not yet moved far
-    bool Dragging = false;  // a drag of this frame (or of a tab) is under way
-    QPoint PressPoint;      // where the mouse went down, screen coordinates
-    TScreenRect DragRect;   // the outline last computed, screen coordinates
     const int Kind;
 
     // The dock zone under the screen point, and the frame it belongs to.

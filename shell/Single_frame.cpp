@@ -287,19 +287,13 @@ void TSingleFrameF::TitleMouseDown(Qt::MouseButton button, const QPoint& global,
     if (TFramesF* window = GetRootForm())
         window->ActivateNow();
     Capture.Capture(handle);
-    PressPoint = global;
+    PressAt(global);
     FrameOffset = global - mapToGlobal(QPoint(0, 0));
-    Pressed = true;
-    Dragging = false;
 }
 
 void TSingleFrameF::TitleMouseMove(const QPoint& global)
 {
-    if (Pressed && DragDistance(global.x(), global.y(), PressPoint.x(), PressPoint.y()) > DragThreshold) {
-        Pressed = false;
-        Dragging = true;
-    }
-    if (!Dragging || !Capture.Check())
+    if (!DragTo(global) || !Capture.Check())
         return;
     TFramesF* window = GetRootForm();
     TFramesF* target = window ? window->FramesFormAt(global.x(), global.y()) : nullptr;
@@ -313,18 +307,8 @@ void TSingleFrameF::TitleMouseUp(Qt::MouseButton button, const QPoint& global)
 {
     if (button != Qt::LeftButton)
         return;
-    if (Pressed) {
-        // A plain click on the title.
-        Pressed = false;
-        Capture.Release();
-        return;
-    }
-    if (!Dragging)
-        return;
-    DrawDragRect(false, {});
-    Capture.Release();
-    Dragging = false;
-    Drop(global);
+    if (ReleaseAt(Capture))
+        Drop(global);
 }
 
 TScreenRect TSingleFrameF::OutlineAt(const QPoint& c) const

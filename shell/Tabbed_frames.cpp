@@ -325,10 +325,8 @@ bool TTabbedF::TabMouseDown(QMouseEvent* event)
     if (TFramesF* window = GetRootForm())
         window->ActivateNow();
     Capture.Capture(FramesTS);
-    PressPoint = event->globalPosition().toPoint();
+    PressAt(event->globalPosition().toPoint());
     TabOffset = PressPoint - FramesTS->mapToGlobal(QPoint(0, 0));
-    Pressed = true;
-    Dragging = false;
     // The tab set still selects the pressed tab.
     return false;
 }
@@ -336,11 +334,7 @@ bool TTabbedF::TabMouseDown(QMouseEvent* event)
 bool TTabbedF::TabMouseMove(QMouseEvent* event)
 {
     const QPoint c = event->globalPosition().toPoint();
-    if (Pressed && DragDistance(c.x(), c.y(), PressPoint.x(), PressPoint.y()) > DragThreshold) {
-        Pressed = false;
-        Dragging = true;
-    }
-    if (!Dragging)
+    if (!DragTo(c))
         return false;
     if (!Capture.Check())
         return true;
@@ -358,16 +352,8 @@ bool TTabbedF::TabMouseUp(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return false;
-    if (Pressed) {
-        Pressed = false;
-        Capture.Release();
+    if (!ReleaseAt(Capture))
         return false;
-    }
-    if (!Dragging)
-        return false;
-    DrawDragRect(false, {});
-    Capture.Release();
-    Dragging = false;
     DropTab(event->globalPosition().toPoint());
     return true;
 }

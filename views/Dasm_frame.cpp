@@ -9,15 +9,13 @@
 #include "shell/Main.h"
 #include "tools/Z80_mnemonic.h"
 #include "views/Debugger_views.h"
-#include "views/Expression_form.h"
 #include "views/Quick_asm_form.h"
+#include "views/View_paint_box.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QContextMenuEvent>
-#include <QHBoxLayout>
+#include <QLayout>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
@@ -134,39 +132,6 @@ bool IsIndexPrefix(u8 b)
     return b == 0xDD || b == 0xFD;
 }
 
-// The paint box: paints the rows and passes presses, double clicks and the
-// context menu to the view.
-class TDasmPaintBox : public QWidget {
-public:
-    explicit TDasmPaintBox(TDasmF* view) : QWidget(view), View(view)
-    {
-        setObjectName(QStringLiteral("PB"));
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { RunGuarded([this] { View->PBPaint(); }); }
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->PBMouseDown(event->button(), event->position().toPoint()); });
-    }
-    void mouseDoubleClickEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->PBDblClick(event->position().toPoint()); });
-    }
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        event->accept();
-        View->DasmPM->exec(event->globalPos());
-    }
-
-private:
-    TDasmF* View;
-};
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -178,20 +143,15 @@ TDasmF::TDasmF(QWidget* owner)
     PreferredWidth = 290;
     PreferredHeight = 390;
 
-    PB = new TDasmPaintBox(this);
-    VertScrollBar = new QScrollBar(Qt::Vertical, this);
-    VertScrollBar->setObjectName(QStringLiteral("VertScrollBar"));
-    VertScrollBar->setFocusPolicy(Qt::NoFocus);
-    VertScrollBar->setTracking(true);
-    VertScrollBar->setRange(0, 0);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(PB, 1);
-    layout->addWidget(VertScrollBar);
-    connect(VertScrollBar, &QScrollBar::valueChanged, this, [this] { PB->update(); });
+    auto* box = new TViewPaintBox(this, QStringLiteral("PB"));
+    box->OnPaint = [this] { PBPaint(); };
+    box->OnMouseDown = [this](Qt::MouseButton button, const QPoint& point) { PBMouseDown(button, point); };
+    box->OnDblClick = [this](const QPoint& point) { PBDblClick(point); };
+    PB = box;
+    VertScrollBar = AddVertScrollBar(this, PB);
 
     BuildPopupMenu();
+    box->PopupMenu = DasmPM;
 }
 
 TDasmF::~TDasmF() = default;
@@ -750,15 +710,12 @@ void TDasmF::ShowExecutionPointAExecute()
 
 void TDasmF::GotoAddressAExecute()
 {
-    if (!ExpressionF || !Memory)
+    if (!Memory)
         return;
-    const u16 pc = HasCpu() ? ReadPC() : 0;
-    const QPointer<TDasmF> self(this);
-    const bool ok = ExpressionF->Execute(QStringLiteral("Enter Address to Position to"), QStringLiteral("Go to"),
-                                         TExpressionF::KeepPosition, pc, TExpressionF::SizeWord);
-    if (!self || !ok || !ExpressionF || !ExpressionF->IsValid())
+    const std::optional<u16> address = AskGotoAddress(this, Computer);
+    if (!address)
         return;
-    Cursor = ExpressionF->GetWord();
+    Cursor = *address;
     SetTop(Cursor);
     Repaint();
 }

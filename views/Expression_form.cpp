@@ -4,12 +4,11 @@
 #include "platform/Application.h"
 #include "tools/Expression.h"
 #include "views/Debugger_views.h"
+#include "views/Entry_form.h"
 
 #include <QComboBox>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 
 #include <bit>
@@ -18,31 +17,15 @@ static_assert(std::endian::native == std::endian::little, "GetValue hands out th
 
 TExpressionF* ExpressionF = nullptr;
 
-namespace {
-
-QFont DialogFont()
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    return font;
-}
-
-} // namespace
-
 TExpressionF::TExpressionF(QWidget* owner)
     : QDialog(owner, Qt::Tool)
 {
     setObjectName(QStringLiteral("ExpressionF"));
     setWindowTitle(QStringLiteral("Expression"));
-    setFont(DialogFont());
+    setFont(EntryFont());
     setFixedSize(369, 83);
 
-    ExprCB = new QComboBox(this);
-    ExprCB->setObjectName(QStringLiteral("ExprCB"));
-    ExprCB->setEditable(true);
-    // Entered texts go into the history on OK only, newest first.
-    ExprCB->setInsertPolicy(QComboBox::NoInsert);
-    ExprCB->setGeometry(8, 12, 249, 21);
+    ExprCB = NewEntryBox(this, QRect(8, 12, 249, 21));
 
     EqualL = new QLabel(QStringLiteral("="), this);
     EqualL->setObjectName(QStringLiteral("EqualL"));
@@ -160,37 +143,11 @@ QString TExpressionF::FormatResult(i32 size, u32 value)
 
 void TExpressionF::ShowState()
 {
-    QPalette edit = ExprCB->palette();
-    QPalette panel = EvalP->palette();
-    if (Valid) {
-        OkBB->setEnabled(true);
-        edit.setColor(QPalette::Base, QColor(Qt::white));
-        panel.setColor(QPalette::WindowText, QColor(Qt::black));
-        EvalP->setText(FormatResult(Size, Value));
-    } else {
-        OkBB->setEnabled(false);
-        edit.setColor(QPalette::Base, QColor(Qt::yellow));
-        panel.setColor(QPalette::WindowText, QColor(Qt::red));
-        EvalP->setText(QStringLiteral("Error!"));
-    }
-    ExprCB->setPalette(edit);
-    ExprCB->lineEdit()->setPalette(edit);
-    EvalP->setPalette(panel);
+    EvalP->setText(Valid ? FormatResult(Size, Value) : QStringLiteral("Error!"));
+    ShowEntryState(ExprCB, EvalP, OkBB, Valid);
 }
 
 void TExpressionF::RememberText()
 {
-    const QString text = ExprCB->currentText().trimmed();
-    if (text.isEmpty())
-        return;
-    ExprCB->blockSignals(true);
-    const int old = ExprCB->findText(text);
-    if (old >= 0)
-        ExprCB->removeItem(old);
-    while (ExprCB->count() >= HistoryLimit)
-        ExprCB->removeItem(ExprCB->count() - 1);
-    ExprCB->insertItem(0, text);
-    ExprCB->setCurrentIndex(0);
-    ExprCB->setEditText(text);
-    ExprCB->blockSignals(false);
+    RememberEntry(ExprCB, HistoryLimit);
 }

@@ -6,10 +6,8 @@
 #include "platform/Application.h"
 #include "platform/Dialog_services.h"
 #include "shell/Helper.h"
-#include "tools/Expression.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,7 +15,6 @@
 #include <QPushButton>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,39 +22,17 @@
 
 TLoadDumpF* LoadDumpF = nullptr;
 
-QString DumpNumberText(i64 value)
-{
-    if (value < 0)
-        return QStringLiteral("-") + DumpNumberText(-value);
-    if (value <= 0xFFFF)
-        return QString::fromStdString(HexWordPrefixed(static_cast<u16>(value)));
-    return QStringLiteral("#") + QString::number(value, 16).toUpper();
-}
-
-std::optional<i32> EvaluateDumpField(const QString& text, TComputer* computer)
-{
-    const std::string expression = text.toStdString();
-    if (!computer) {
-        const u32* value = g_Expression->EvaluateDword(expression, 0);
-        return value ? std::optional<i32>(static_cast<i32>(*value)) : std::nullopt;
-    }
-    auto pause = computer->PauseRun();
-    const u32* value = g_Expression->EvaluateDword(expression, computer->Z80->PC);
-    return value ? std::optional<i32>(static_cast<i32>(*value)) : std::nullopt;
-}
-
 namespace {
 
 // Reads exactly length bytes at offset of a regular file; false when the
-// file cannot be opened or holds fewer bytes there. Opened without blocking,
-// so a name that has become a pipe cannot stall the dialog.
+// file cannot be opened or holds fewer bytes there.
 bool ReadFileRange(const std::string& path, i64 offset, i64 length, std::vector<u8>& bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    i64 size = 0;
+    const int fd = OpenRegularFile(path, O_RDONLY, size);
     if (fd < 0)
         return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && offset >= 0 && length >= 0;
+    bool ok = offset >= 0 && length >= 0;
     bytes.assign(ok ? static_cast<size_t>(length) : 0, 0);
     size_t done = 0;
     while (ok && done < bytes.size()) {
@@ -73,20 +48,10 @@ bool ReadFileRange(const std::string& path, i64 offset, i64 length, std::vector<
     return ok;
 }
 
-QLineEdit* LabelledEdit(QWidget* parent, const char* caption, int labelX, int editX, int y, int width)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setGeometry(editX, y, width, 21);
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
-    label->setGeometry(labelX, y + 3, editX - labelX - 2, 15);
-    label->setBuddy(edit);
-    return edit;
-}
-
 } // namespace
 
 TLoadDumpF::TLoadDumpF(QWidget* owner)
-    : QDialog(owner)
+    : TDumpDialog(owner)
 {
     setObjectName(QStringLiteral("LoadDumpF"));
     setWindowTitle(QStringLiteral(" Load dump"));
@@ -114,12 +79,8 @@ TLoadDumpF::TLoadDumpF(QWidget* owner)
     RomCheckBox->setGeometry(318, 24, 145, 17);
     RomCheckBox->setChecked(true);
 
-    StatusL = new QLabel(this);
-    StatusL->setGeometry(10, 166, 469, 16);
+    StatusL = NewStatusLabel(this, QRect(10, 166, 469, 16));
     StatusL->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    QPalette red = StatusL->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    StatusL->setPalette(red);
 
     LoadBB = new QPushButton(QStringLiteral("Load"), this);
     LoadBB->setGeometry(318, 198, 75, 25);
@@ -141,19 +102,9 @@ TLoadDumpF::TLoadDumpF(QWidget* owner)
 
 TLoadDumpF::~TLoadDumpF() = default;
 
-int TLoadDumpF::Execute(TDataArray* data, TComputer* computer)
-{
-    BeginForTest(data, computer);
-    const int result = exec();
-    FieldEvents = false;
-    return result;
-}
-
 void TLoadDumpF::BeginForTest(TDataArray* data, TComputer* computer)
 {
-    Data = data;
-    Computer = computer;
-    FieldEvents = true;
+    TDumpDialog::BeginForTest(data, computer);
     // The file may have changed since the last opening: measure it again, so
     // the status line and Load tell the truth about it now.
     if (!LocationLE->text().isEmpty())
@@ -179,17 +130,9 @@ void TLoadDumpF::Report(const QString& text)
     LoadBB->setEnabled(false);
 }
 
-void TLoadDumpF::WriteField(QLineEdit* edit, i64 value)
-{
-    const bool events = FieldEvents;
-    FieldEvents = false;
-    edit->setText(DumpNumberText(value));
-    FieldEvents = events;
-}
-
 std::string TLoadDumpF::LocationPath() const
 {
-    return QFile::encodeName(LocationLE->text()).toStdString();
+    return LocalPath(LocationLE->text());
 }
 
 // ---------------------------------------------------------------------------

@@ -13,34 +13,13 @@
 // it and a file that shrank since it was chosen changes no byte.
 #pragma once
 
-#include "core/Types.h"
-
-#include <QDialog>
-#include <QString>
-
-#include <optional>
-#include <string>
+#include "views/Dump_dialog.h"
 
 class QCheckBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
-class TComputer;
-class TDataArray;
 
-// The text a dump dialog writes back into one of its own edits: "#" and
-// four upper-case hexadecimal digits, more digits for larger values, a minus
-// sign before negative ones; the evaluator reads it back as the same value.
-QString DumpNumberText(i64 value);
-
-// The value of an expression edit, "$" being the computer's program counter
-// (0 without a computer); nothing when the text does not evaluate. The 32
-// bits the evaluator gives are taken as a signed number. Evaluated inside
-// the computer's pause guard, since register names read the live processor.
-std::optional<i32> EvaluateDumpField(const QString& text, TComputer* computer);
-
-class TLoadDumpF : public QDialog {
+class TLoadDumpF : public TDumpDialog {
     Q_OBJECT
 
 public:
@@ -48,15 +27,10 @@ public:
     static constexpr const char* FileNotFoundError = "Selected file not found!";
     static constexpr const char* LoadFailedText = "Can't load memory block from binary file.";
     static constexpr const char* LoadFailedCaption = " Error!";
-    static constexpr const char* SelectFilter = "Binary File (*.Bin)|*.Bin|Any File (*.*)|*.*";
-    static constexpr const char* SelectTitle = "Select Binary File Location";
     static constexpr i32 MaxBlock = 65536;
 
     explicit TLoadDumpF(QWidget* owner = nullptr);
     ~TLoadDumpF() override;
-
-    // Shows the dialog modally over this memory; returns the modal result.
-    int Execute(TDataArray* data, TComputer* computer);
 
     // --- Handlers (connected to the controls) ---
     void LocationLEChange();
@@ -72,17 +46,15 @@ public:
     void Validate();
 
     // --- Inspection (tests) ---
-    bool AreFieldEventsOn() const { return FieldEvents; }
     bool IsFileValid() const { return FileValid; }
     i64 GetFrom() const { return From; }
     i64 GetTo() const { return To; }
     i64 GetLength() const { return Length; }
     i64 GetMemoryStart() const { return MemoryStart; }
     i64 GetFileSize() const { return FileSize; }
-    // Binds the memory and the computer without showing the dialog, with
-    // the field events on (what Execute does around the modal loop).
-    void BeginForTest(TDataArray* data, TComputer* computer);
-    void EndForTest() { FieldEvents = false; }
+    // Also measures the chosen file again: it may have changed since the
+    // last opening.
+    void BeginForTest(TDataArray* data, TComputer* computer) override;
 
     // --- Components ---
     QGroupBox* FileGB;
@@ -108,14 +80,10 @@ private:
     void Report(const QString& text);
     // The common part of the four expression edits.
     void ExpressionChange(QLineEdit* edit, bool& entered, i64& field, const char* invalidText);
-    // Writes a value into one of the dialog's own edits without starting
-    // its handler.
-    void WriteField(QLineEdit* edit, i64 value);
     void DoValidate();
     // The local path of the location text.
     std::string LocationPath() const;
 
-    bool FieldEvents = false;
     bool MemoryStartEntered = false;
     bool FileValid = false;
     bool FromEntered = false;
@@ -126,8 +94,6 @@ private:
     i64 To = 0;
     i64 Length = 0;
     i64 FileSize = 0;
-    TDataArray* Data = nullptr;
-    TComputer* Computer = nullptr;
 };
 
 extern TLoadDumpF* LoadDumpF;

@@ -2,60 +2,22 @@
 
 #include "core/Computer.h"
 #include "core/Data_array.h"
-#include "core/Z80.h"
 #include "platform/Application.h"
 #include "platform/System_metrics.h"
 #include "views/Debugger_views.h"
-#include "views/Expression_form.h"
 #include "views/Load_dump.h"
 #include "views/Save_dump.h"
+#include "views/View_paint_box.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QContextMenuEvent>
-#include <QHBoxLayout>
+#include <QLayout>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
 
 #include <algorithm>
-
-namespace {
-
-class TMemoryPaintBox : public QWidget {
-public:
-    explicit TMemoryPaintBox(TMemoryF* view) : QWidget(view), View(view)
-    {
-        setObjectName(QStringLiteral("MemoryPB"));
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { RunGuarded([this] { View->MemoryPBPaint(); }); }
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->MemoryPBMouseDown(event->button(), event->position().toPoint()); });
-    }
-    void mouseDoubleClickEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->MemoryPBDblClick(event->position().toPoint()); });
-    }
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        event->accept();
-        View->MemoryDumpPM->exec(event->globalPos());
-    }
-
-private:
-    TMemoryF* View;
-};
-
-} // namespace
 
 TMemoryF::TMemoryF(QWidget* owner, TComputer* computer, std::unique_ptr<TDataArray> data)
     : TViewF(owner)
@@ -65,21 +27,16 @@ TMemoryF::TMemoryF(QWidget* owner, TComputer* computer, std::unique_ptr<TDataArr
     PreferredWidth = 371;
     PreferredHeight = 414;
 
-    MemoryPB = new TMemoryPaintBox(this);
-    VertScrollBar = new QScrollBar(Qt::Vertical, this);
-    VertScrollBar->setObjectName(QStringLiteral("VertScrollBar"));
-    VertScrollBar->setFocusPolicy(Qt::NoFocus);
-    VertScrollBar->setTracking(true);
-    VertScrollBar->setRange(0, 0);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(MemoryPB, 1);
-    layout->addWidget(VertScrollBar);
-    connect(VertScrollBar, &QScrollBar::valueChanged, this, [this] { MemoryPB->update(); });
+    auto* box = new TViewPaintBox(this, QStringLiteral("MemoryPB"));
+    box->OnPaint = [this] { MemoryPBPaint(); };
+    box->OnMouseDown = [this](Qt::MouseButton button, const QPoint& point) { MemoryPBMouseDown(button, point); };
+    box->OnDblClick = [this](const QPoint& point) { MemoryPBDblClick(point); };
+    MemoryPB = box;
+    VertScrollBar = AddVertScrollBar(this, MemoryPB);
 
     MemoryDumpPM = new QMenu(this);
     MemoryDumpPM->setObjectName(QStringLiteral("MemoryDumpPM"));
+    box->PopupMenu = MemoryDumpPM;
     GotoAddressMI = AddItem("GotoAddressMI", "&Goto Address...", QKeySequence(Qt::CTRL | Qt::Key_G));
     SaveDumpMI = AddItem("SaveDumpMI", "&Save dump...", QKeySequence(Qt::CTRL | Qt::Key_S));
     LoadDumpMI = AddItem("LoadDumpMI", "&Load dump...", QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -240,19 +197,8 @@ void TMemoryF::MemoryPBDblClick(const QPoint& point)
 
 void TMemoryF::GotoAddressMIClick()
 {
-    if (!ExpressionF)
-        return;
-    u16 pc = 0;
-    if (Computer && Computer->Z80) {
-        auto pause = PauseMachine(Computer);
-        pc = Computer->Z80->PC;
-    }
-    const QPointer<TMemoryF> self(this);
-    const bool ok = ExpressionF->Execute(QStringLiteral("Enter Address to Position to"), QStringLiteral("Go to"),
-                                         TExpressionF::KeepPosition, pc, TExpressionF::SizeWord);
-    if (!self || !ok || !ExpressionF || !ExpressionF->IsValid())
-        return;
-    SetTop(ExpressionF->GetWord());
+    if (const std::optional<u16> address = AskGotoAddress(this, Computer))
+        SetTop(*address);
 }
 
 void TMemoryF::SaveDumpMIClick()

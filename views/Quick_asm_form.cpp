@@ -3,12 +3,11 @@
 #include "core/Hex_text.h"
 #include "platform/Application.h"
 #include "views/Debugger_views.h"
+#include "views/Entry_form.h"
 
 #include <QComboBox>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 
 TQuickAsmF* QuickAsmF = nullptr;
@@ -18,16 +17,10 @@ TQuickAsmF::TQuickAsmF(QWidget* owner)
 {
     setObjectName(QStringLiteral("QuickAsmF"));
     setWindowTitle(QStringLiteral("Enter assembler instruction"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(EntryFont());
     setFixedSize(369, 115);
 
-    ExprCB = new QComboBox(this);
-    ExprCB->setObjectName(QStringLiteral("ExprCB"));
-    ExprCB->setEditable(true);
-    ExprCB->setInsertPolicy(QComboBox::NoInsert);
-    ExprCB->setGeometry(15, 14, 339, 21);
+    ExprCB = NewEntryBox(this, QRect(15, 14, 339, 21));
 
     EvalP = new QLabel(QStringLiteral(" #0000"), this);
     EvalP->setObjectName(QStringLiteral("EvalP"));
@@ -106,31 +99,11 @@ void TQuickAsmF::Assemble()
         auto pause = PauseMachine();
         Result = *g_QuickAsm.Assemble(Address, text);
     }
-    QPalette edit = ExprCB->palette();
-    QPalette panel = EvalP->palette();
-    const bool ok = Result.Error == 0;
-    OkBB->setEnabled(ok);
-    edit.setColor(QPalette::Base, ok ? QColor(Qt::white) : QColor(Qt::yellow));
-    panel.setColor(QPalette::WindowText, ok ? QColor(Qt::black) : QColor(Qt::red));
-    ExprCB->setPalette(edit);
-    ExprCB->lineEdit()->setPalette(edit);
-    EvalP->setPalette(panel);
+    ShowEntryState(ExprCB, EvalP, OkBB, Result.Error == 0);
     EvalP->setText(FormatResult(Address, Result));
 }
 
 void TQuickAsmF::RememberText()
 {
-    const QString text = ExprCB->currentText().trimmed();
-    if (text.isEmpty())
-        return;
-    ExprCB->blockSignals(true);
-    const int old = ExprCB->findText(text);
-    if (old >= 0)
-        ExprCB->removeItem(old);
-    while (ExprCB->count() >= HistoryLimit)
-        ExprCB->removeItem(ExprCB->count() - 1);
-    ExprCB->insertItem(0, text);
-    ExprCB->setCurrentIndex(0);
-    ExprCB->setEditText(text);
-    ExprCB->blockSignals(false);
+    RememberEntry(ExprCB, HistoryLimit);
 }

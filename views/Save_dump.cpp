@@ -4,10 +4,8 @@
 #include "core/Data_array.h"
 #include "platform/Application.h"
 #include "platform/Dialog_services.h"
-#include "views/Load_dump.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -29,24 +27,6 @@ TSaveDumpF* SaveDumpF = nullptr;
 
 namespace {
 
-QLineEdit* LabelledEdit(QWidget* parent, const char* caption, int labelX, int editX, int y, int width,
-                        QLabel** labelOut = nullptr)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setGeometry(editX, y, width, 21);
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
-    label->setGeometry(labelX, y + 3, editX - labelX - 2, 15);
-    label->setBuddy(edit);
-    if (labelOut)
-        *labelOut = label;
-    return edit;
-}
-
-std::string LocalPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
 // Writes all n bytes at the file position; false on any error or a short
 // write that cannot go on (a full disk, a file-size limit).
 bool WriteFully(int fd, const u8* data, size_t n, i64 position)
@@ -61,19 +41,6 @@ bool WriteFully(int fd, const u8* data, size_t n, i64 position)
         done += static_cast<size_t>(written);
     }
     return true;
-}
-
-// Opens an existing regular file without blocking on anything else.
-int OpenRegular(const std::string& path, int flags, struct stat& info)
-{
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 // A fresh file beside the target that takes the target's place only on
@@ -149,14 +116,14 @@ bool TSaveDumpF::AppendToFile(const QString& path, std::span<const u8> bytes)
 {
     if (path.isEmpty())
         return false;
-    struct stat info {};
-    const int fd = OpenRegular(LocalPath(path), O_WRONLY, info);
+    i64 oldSize = 0;
+    const int fd = OpenRegularFile(LocalPath(path), O_WRONLY, oldSize);
     if (fd < 0)
         return false;
-    const bool ok = WriteFully(fd, bytes.data(), bytes.size(), info.st_size) && ::fsync(fd) == 0;
+    const bool ok = WriteFully(fd, bytes.data(), bytes.size(), oldSize) && ::fsync(fd) == 0;
     // The old bytes were never touched: cutting back what was added leaves
     // the file as it was.
-    if (!ok && ::ftruncate(fd, info.st_size) != 0) {
+    if (!ok && ::ftruncate(fd, static_cast<off_t>(oldSize)) != 0) {
         // Then only the added tail stays; the old bytes are whole either way.
     }
     return ::close(fd) == 0 && ok;
@@ -166,9 +133,9 @@ bool TSaveDumpF::WriteAtOffset(const QString& path, i64 offset, std::span<const 
 {
     if (path.isEmpty() || offset < 0)
         return false;
-    struct stat info {};
+    i64 oldSize = 0;
     const std::string local = LocalPath(path);
-    const int source = OpenRegular(local, O_RDONLY, info);
+    const int source = OpenRegularFile(local, O_RDONLY, oldSize);
     if (source < 0)
         return false;
     // The new contents go into a copy that replaces the file only when
@@ -198,7 +165,7 @@ bool TSaveDumpF::WriteAtOffset(const QString& path, i64 offset, std::span<const 
 // Construction
 
 TSaveDumpF::TSaveDumpF(QWidget* owner)
-    : QDialog(owner)
+    : TDumpDialog(owner)
 {
     setObjectName(QStringLiteral("SaveDumpF"));
     setWindowTitle(QStringLiteral("Save dump"));
@@ -231,11 +198,7 @@ TSaveDumpF::TSaveDumpF(QWidget* owner)
     AppendCB->setChecked(true);
     OffsetLE = LabelledEdit(FileGB, "Write at &Offset: ", 240, 334, 56, 100, &OffsetL);
 
-    StatusL = new QLabel(this);
-    StatusL->setGeometry(10, 160, 469, 16);
-    QPalette red = StatusL->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    StatusL->setPalette(red);
+    StatusL = NewStatusLabel(this, QRect(10, 160, 469, 16));
 
     SaveBB = new QPushButton(QStringLiteral("Save"), this);
     SaveBB->setGeometry(318, 190, 75, 25);
@@ -258,21 +221,6 @@ TSaveDumpF::TSaveDumpF(QWidget* owner)
 }
 
 TSaveDumpF::~TSaveDumpF() = default;
-
-int TSaveDumpF::Execute(TDataArray* data, TComputer* computer)
-{
-    BeginForTest(data, computer);
-    const int result = exec();
-    FieldEvents = false;
-    return result;
-}
-
-void TSaveDumpF::BeginForTest(TDataArray* data, TComputer* computer)
-{
-    Data = data;
-    Computer = computer;
-    FieldEvents = true;
-}
 
 void TSaveDumpF::showEvent(QShowEvent* event)
 {
@@ -301,14 +249,6 @@ void TSaveDumpF::SetEditColour(QLineEdit* edit, bool bad)
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, bad ? QColor(Qt::yellow) : QColor(Qt::white));
     edit->setPalette(palette);
-}
-
-void TSaveDumpF::WriteField(QLineEdit* edit, i64 value)
-{
-    const bool events = FieldEvents;
-    FieldEvents = false;
-    edit->setText(DumpNumberText(value));
-    FieldEvents = events;
 }
 
 bool TSaveDumpF::ParseField(i64& field, QLineEdit* edit, const char* name, i64 min, i64 max)

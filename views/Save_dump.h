@@ -16,37 +16,24 @@
 // copied inside the computer's pause guard, so a run goes on around it.
 #pragma once
 
-#include "core/Types.h"
-
-#include <QDialog>
-#include <QString>
+#include "views/Dump_dialog.h"
 
 #include <span>
-#include <string>
 
 class QCheckBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
-class TComputer;
-class TDataArray;
 
-class TSaveDumpF : public QDialog {
+class TSaveDumpF : public TDumpDialog {
     Q_OBJECT
 
 public:
     static constexpr const char* SaveFailedText = "Can't save memory dump to binary file.";
     static constexpr const char* SaveFailedCaption = " Error!";
     static constexpr const char* WarningCaption = " Warning!";
-    static constexpr const char* SelectFilter = "Binary File (*.Bin)|*.Bin|Any File (*.*)|*.*";
-    static constexpr const char* SelectTitle = "Select Binary File Location";
 
     explicit TSaveDumpF(QWidget* owner = nullptr);
     ~TSaveDumpF() override;
-
-    // Shows the dialog modally over this memory; returns the modal result.
-    int Execute(TDataArray* data, TComputer* computer);
 
     // --- Handlers (connected to the controls) ---
     void FormShow();
@@ -74,7 +61,6 @@ public:
     static bool WriteAtOffset(const QString& path, i64 offset, std::span<const u8> bytes);
 
     // --- Inspection (tests) ---
-    bool AreFieldEventsOn() const { return FieldEvents; }
     bool IsErrorShown() const { return ErrorShown; }
     bool IsLengthTyped() const { return LengthTyped; }
     bool IsEndTyped() const { return EndTyped; }
@@ -83,10 +69,6 @@ public:
     i64 GetLength() const { return Length; }
     i64 GetFileOffset() const { return FileOffset; }
     bool IsOffsetMode() const;
-    // Binds the memory and the computer without showing the dialog, with
-    // the field events on (what Execute does around the modal loop).
-    void BeginForTest(TDataArray* data, TComputer* computer);
-    void EndForTest() { FieldEvents = false; }
 
     // --- Components ---
     QGroupBox* DumpGB;
@@ -111,16 +93,10 @@ protected:
 
 private:
     void SetEditColour(QLineEdit* edit, bool bad);
-    // Writes a value into one of the dialog's own edits without starting
-    // its handler.
-    void WriteField(QLineEdit* edit, i64 value);
     // Shows the Ask or the Append box and the offset edit for the mode.
     void ShowModeControls();
     bool Save();
 
-    TDataArray* Data = nullptr;
-    TComputer* Computer = nullptr;
-    bool FieldEvents = false;
     bool ErrorShown = false;
     bool LengthTyped = false;
     bool EndTyped = false;

@@ -6,32 +6,13 @@
 #include "platform/Application.h"
 #include "platform/System_metrics.h"
 #include "views/Debugger_views.h"
+#include "views/View_paint_box.h"
 
-#include <QHBoxLayout>
+#include <QLayout>
 #include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
-
-namespace {
-
-class TStackPaintBox : public QWidget {
-public:
-    explicit TStackPaintBox(TStackF* view) : QWidget(view), View(view)
-    {
-        setObjectName(QStringLiteral("StackPB"));
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { RunGuarded([this] { View->StackPBPaint(); }); }
-
-private:
-    TStackF* View;
-};
-
-} // namespace
 
 TStackF::TStackF(QWidget* owner, TZ80* cpu, std::unique_ptr<TDataArray> data, TComputer* computer)
     : TViewF(owner)
@@ -42,18 +23,11 @@ TStackF::TStackF(QWidget* owner, TZ80* cpu, std::unique_ptr<TDataArray> data, TC
     PreferredWidth = 115;
     PreferredHeight = 215;
 
-    StackPB = new TStackPaintBox(this);
-    VertScrollBar = new QScrollBar(Qt::Vertical, this);
-    VertScrollBar->setObjectName(QStringLiteral("VertScrollBar"));
-    VertScrollBar->setFocusPolicy(Qt::NoFocus);
-    VertScrollBar->setTracking(true);
+    auto* box = new TViewPaintBox(this, QStringLiteral("StackPB"));
+    box->OnPaint = [this] { StackPBPaint(); };
+    StackPB = box;
+    VertScrollBar = AddVertScrollBar(this, StackPB);
     VertScrollBar->setSingleStep(RowHeight);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(StackPB, 1);
-    layout->addWidget(VertScrollBar);
-    connect(VertScrollBar, &QScrollBar::valueChanged, this, [this] { StackPB->update(); });
 
     UpdateScrollRange();
     UpdateView();

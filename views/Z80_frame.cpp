@@ -7,53 +7,13 @@
 #include "platform/System_metrics.h"
 #include "views/Debugger_views.h"
 #include "views/Expression_form.h"
+#include "views/View_paint_box.h"
 
 #include <QAction>
-#include <QContextMenuEvent>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
-
-namespace {
-
-// The paint box: paints the fields and passes mouse presses, double clicks
-// and the context menu to the view.
-class TZ80PaintBox : public QWidget {
-public:
-    explicit TZ80PaintBox(TZ80F* view) : QWidget(view), View(view)
-    {
-        setObjectName(QStringLiteral("Z80PB"));
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { RunGuarded([this] { View->Z80PBPaint(); }); }
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->Z80PBMouseDown(event->button(), event->position().toPoint()); });
-    }
-    // Stands for the second press of a double click.
-    void mouseDoubleClickEvent(QMouseEvent* event) override
-    {
-        event->accept();
-        RunGuarded([&] { View->Z80PBDblClick(event->position().toPoint()); });
-    }
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        event->accept();
-        View->OnActionsUpdate();
-        View->Z80FramePM->exec(event->globalPos());
-    }
-
-private:
-    TZ80F* View;
-};
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Fields
@@ -155,7 +115,12 @@ TZ80F::TZ80F(QWidget* owner, TZ80* cpu, TComputer* computer)
     PreferredWidth = 115;
     PreferredHeight = 219;
 
-    Z80PB = new TZ80PaintBox(this);
+    auto* box = new TViewPaintBox(this, QStringLiteral("Z80PB"));
+    box->OnPaint = [this] { Z80PBPaint(); };
+    box->OnMouseDown = [this](Qt::MouseButton button, const QPoint& point) { Z80PBMouseDown(button, point); };
+    box->OnDblClick = [this](const QPoint& point) { Z80PBDblClick(point); };
+    box->OnPopup = [this] { OnActionsUpdate(); };
+    Z80PB = box;
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Z80PB);
@@ -198,6 +163,7 @@ TZ80F::TZ80F(QWidget* owner, TZ80* cpu, TComputer* computer)
 
     Z80FramePM = new QMenu(this);
     Z80FramePM->setObjectName(QStringLiteral("Z80FramePM"));
+    box->PopupMenu = Z80FramePM;
     EditA = AddAction("EditA", "Edit", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "C");
     EditHighByteA = AddAction("EditHighByteA", "Edit High Byte", {QKeySequence(Qt::CTRL | Qt::Key_H)}, "W");
     EditLowByteA = AddAction("EditLowByteA", "Edit Low Byte", {QKeySequence(Qt::CTRL | Qt::Key_L)}, "W");
