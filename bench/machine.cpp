@@ -1,7 +1,8 @@
 // Emulated frames per second of the whole machine, headless and unpaced:
 // the computer as the program builds it (128K model, default roms.rom, the
-// renderer drawing every frame, all devices catching up after every step),
-// no sound output, no window, no clock. 50 frames a second is real time.
+// renderer drawing every frame, the sound devices caught up as a run
+// catches them up), no sound output, no window, no clock. 50 frames a
+// second is real time.
 //
 // Two loads, each measured on the run thread for a few seconds, best of
 // three:
@@ -11,6 +12,13 @@
 //               the screen (LDIR) and runs a read-modify-write loop over RAM
 //
 // Usage: bench_machine [seconds per round, default 2] [idle|heavy: only one]
+//        bench_machine --frames N [idle|heavy]
+// The second form steps exactly N frames of each load on the calling thread
+// and prints no rates: a fixed amount of work for instruction-counting
+// profilers (valgrind --tool=callgrind), whose counts repeat on a busy
+// machine where times do not. It goes through Step, the debugger's path,
+// which catches the sound devices up and publishes the picture at every
+// frame end where a run does not: compare such counts with each other only.
 #include "core/Computer.h"
 #include "core/Memory.h"
 #include "core/Settings.h"
@@ -69,6 +77,13 @@ double Best(TComputer& computer, double seconds)
     return best;
 }
 
+void StepFrames(TComputer& computer, i32 frames)
+{
+    const i32 last = computer.Z80->Frame + frames;
+    while (computer.Z80->Frame < last)
+        computer.Step();
+}
+
 void Report(const char* what, double fps)
 {
     std::printf("%-26s %9.0f frames/s  (%6.1f x real time, %7.1f million T-states/s)\n", what, fps, fps / 50.0,
@@ -79,8 +94,10 @@ void Report(const char* what, double fps)
 
 int main(int argc, char** argv)
 {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
-    const std::string only = argc > 2 ? argv[2] : "";
+    const bool fixed = argc > 2 && std::string(argv[1]) == "--frames";
+    const int first = fixed ? 2 : 1;
+    const double seconds = argc > first ? std::atof(argv[first]) : 2.0;
+    const std::string only = argc > first + 1 ? argv[first + 1] : "";
     // Settings on a store of their own, so the user's stay untouched.
     std::string store = (std::filesystem::temp_directory_path() / "quorvane-bench-machine-XXXXXX").string();
     const int fd = ::mkstemp(store.data());
@@ -96,7 +113,9 @@ int main(int argc, char** argv)
             // Boot to the key-wait loop (a couple of seconds of emulated time).
             while (computer.Z80->Frame < 200)
                 computer.Step();
-            if (only != "heavy")
+            if (fixed && only != "heavy")
+                StepFrames(computer, static_cast<i32>(seconds));
+            else if (only != "heavy")
                 Report("idle ROM (key wait):", Best(computer, seconds));
 
             for (u32 i = 0; i < sizeof HeavyProgram; ++i)
@@ -104,7 +123,9 @@ int main(int argc, char** argv)
             computer.Z80->SP = 0x7F00;
             computer.Z80->PC = HeavyOrigin;
             computer.Z80->Halted = 0;
-            if (only != "idle")
+            if (fixed && only != "idle")
+                StepFrames(computer, static_cast<i32>(seconds));
+            else if (only != "idle")
                 Report("CPU-heavy program:", Best(computer, seconds));
         }
         g_Settings = nullptr;

@@ -180,6 +180,8 @@ void TAY::SelectRegister(u8 value)
 
 void TAY::WriteRegister(u8 value)
 {
+    if (Followed && Followed->Valid)
+        Update(Followed->Tact, Followed->Frame);
     Flush();  // the steps so far ran with the old value
     Registers[Selected] = value;
     switch (Selected) {

@@ -16,8 +16,10 @@
 //   R11-R12 envelope period; R13 envelope shape (bits 0-3)
 //   R14-R15 stored and read back, nothing else
 //
-// Speed: Update runs after every instruction, but the registers change only
-// through the write port. So Update only notes the CPU's position, and the
+// Speed: Update runs after every instruction (or, in a run, only when it has
+// more to do than note: a register write then notes the step position the
+// chip follows first), but the registers change only through the write
+// port. So Update only notes the CPU's position, and the
 // steps run in one batch when something needs them: a register write, the
 // frame event (the mixer reads the buffers then) or an inspection. The
 // result is the same, step for step, as running them at every Update. While
@@ -25,6 +27,7 @@
 #pragma once
 
 #include "core/Device.h"
+#include "core/Output_bit_device.h"
 
 #include <array>
 #include <vector>
@@ -63,6 +66,13 @@ public:
     u8 ReadRegister(u16 port);
     // SelectRegister, then WriteRegister (reset, snapshot loaders).
     void SetRegister(u8 index, u8 value);
+
+    // The computer's step position to note before each register write
+    // (nullptr: none); see TStepPosition.
+    void FollowSteps(const TStepPosition* position) { Followed = position; }
+    // Update(tstate, GetNotingFrame()) for a tstate below this only notes it.
+    i32 GetNotingLimit() const { return FlushLimit; }
+    i32 GetNotingFrame() const { return PositionFrame; }
 
     // Runs 16-T-state steps until the chip's position reaches the CPU's
     // T-state within the frame (it may overshoot by up to 15). A target
@@ -139,6 +149,7 @@ private:
     std::array<u8, 16> ShapeTable{};
 
     // Position and resampling.
+    const TStepPosition* Followed = nullptr;
     i32 PositionTState = 0;  // within the chip's frame, a multiple of 16 by default
     i32 PositionFrame = 0;
     i32 Pending = 0;         // the furthest target noted in PositionFrame

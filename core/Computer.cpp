@@ -24,7 +24,9 @@
 #include "host/Mixer.h"
 #include "host/Render_gdi_8bit.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
 #include <system_error>
 
 // ---------------------------------------------------------------------------
@@ -78,6 +80,9 @@ TComputer::TComputer(const THostServices& services)
     Mixer = OwnedMixer.get();
 
     WirePorts();
+    Mic->FollowSteps(&StepPosition);
+    AY->FollowSteps(&StepPosition);
+    Speaker->FollowSteps(&StepPosition);
     // A playing tape is heard on bit 6 of the keyboard port; the ear itself
     // stays off the bus, where its zeros would hide the keys.
     Keyboard->SetTapeInput(TapeRecorder);
@@ -105,15 +110,16 @@ void TComputer::WirePorts()
 // The step
 
 // Inlined into the run loop: one call less for every instruction.
-[[gnu::always_inline]] inline void TComputer::StepMachine()
+[[gnu::always_inline]] inline void TComputer::StepMachine(bool lazy)
 {
     const bool frameEnded = Z80->Step();
 
     const i32 tact = Z80->Tact;
     const i32 frame = Z80->Frame;
-    Mic->Update(tact, frame);
-    AY->Update(tact, frame);
-    Speaker->Update(tact, frame);
+    StepPosition.Tact = tact;
+    StepPosition.Frame = frame;
+    if (!lazy || frame != SoundFrame || tact >= SoundLimit) [[unlikely]]
+        UpdateSoundDevices(tact, frame);
     // A stopped recorder's Update does nothing, and the first one after Play
     // only takes the T-state: skipping it while stopped changes nothing.
     if (TapeRecorder->TTapeRecorder::IsPlaying()) [[unlikely]]
@@ -125,6 +131,30 @@ void TComputer::WirePorts()
     // After the instruction: a run started on a breakpoint executes it first.
     if (!Breakpoints->IsEmpty() && Breakpoints->Contains(Z80->PC)) [[unlikely]]
         StopRequest.store(1, std::memory_order_relaxed);
+}
+
+void TComputer::UpdateSoundDevices(i32 tact, i32 frame)
+{
+    StepPosition.Valid = true;
+    Mic->Update(tact, frame);
+    AY->Update(tact, frame);
+    Speaker->Update(tact, frame);
+    const i32 micFrame = Mic->GetFrame();
+    if (AY->GetNotingFrame() == micFrame && Speaker->GetFrame() == micFrame) {
+        SoundFrame = micFrame;
+        SoundLimit = std::min({Mic->GetNotingLimit(), AY->GetNotingLimit(), Speaker->GetNotingLimit()});
+    } else {
+        // The devices disagree (only a state set from outside does that):
+        // update them after every step until they agree again.
+        SoundLimit = std::numeric_limits<i32>::min();
+    }
+}
+
+void TComputer::EndSteppingSession()
+{
+    // The devices are caught up; until the next step the machine may be
+    // changed from outside, so a port write must not note the old position.
+    StepPosition.Valid = false;
 }
 
 void TComputer::EndFrame()
@@ -149,8 +179,15 @@ void TComputer::EndFrame()
         Render->ApplyRequests();
     if (VideoCard->IsRebuildRequested())
         VideoCard->BuildAddressTable();
-    Render->RenderFrame();
-    RefreshScreenView();
+    if (Services.UiPoster) {
+        Render->RenderFrame();
+        RefreshScreenView();
+    } else {
+        // Headless: no screen view can ever show the front copy, so the
+        // frame is only drawn; the copy catches up when the machine stops.
+        Render->DrawFrame();
+        FrameUnpublished = true;
+    }
 
     if (RunOneFrame.load(std::memory_order_relaxed)) {
         RunOneFrame.store(0, std::memory_order_relaxed);
@@ -164,8 +201,18 @@ bool TComputer::Step()
 {
     if (IsRunActive())
         return false;
-    StepMachine();
+    StepMachine(false);
+    EndSteppingSession();
+    PublishDrawnFrame();
     return true;
+}
+
+void TComputer::PublishDrawnFrame()
+{
+    if (!FrameUnpublished)
+        return;
+    FrameUnpublished = false;
+    Render->GetDC()->Publish();
 }
 
 // ---------------------------------------------------------------------------
@@ -252,7 +299,9 @@ bool TComputer::StepOver(TOnStop onStop)
     u16 address = 0;
     if (Z80->GetStepOverAddress(address))
         return Run(std::move(onStop), address);
-    StepMachine();
+    StepMachine(false);
+    EndSteppingSession();
+    PublishDrawnFrame();
     if (onStop)
         onStop();
     return true;
@@ -308,10 +357,17 @@ void TComputer::SetRunning(u8 running)
 void TComputer::RunLoop()
 {
     try {
+        SoundLimit = std::numeric_limits<i32>::min();  // the first step updates
         for (;;) {
-            StepMachine();
-            if (PauseRequests.load(std::memory_order_relaxed) != 0) [[unlikely]]
+            StepMachine(true);
+            if (PauseRequests.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+                // Whoever paused may look at the sound devices.
+                if (StepPosition.Valid)
+                    UpdateSoundDevices(StepPosition.Tact, StepPosition.Frame);
+                EndSteppingSession();
                 Park();
+                SoundLimit = std::numeric_limits<i32>::min();
+            }
             if (StopRequest.load(std::memory_order_relaxed))
                 break;
         }
@@ -322,6 +378,10 @@ void TComputer::RunLoop()
         RunError = "Unknown error.";
         StopRequest.store(1, std::memory_order_relaxed);
     }
+    // The devices as every step would have left them.
+    if (StepPosition.Valid)
+        UpdateSoundDevices(StepPosition.Tact, StepPosition.Frame);
+    EndSteppingSession();
 }
 
 void TComputer::Park()
@@ -339,6 +399,7 @@ void TComputer::Park()
 
 void TComputer::LeaveRunLoop()
 {
+    PublishDrawnFrame();
     SetRunning(0);
     if (!Services.UiPoster)
         return;  // no user interface: Stop delivers the notification

@@ -21,10 +21,14 @@
 // The frame end of every step mixes and writes the frame's sound, paces
 // (sound play position, or the clock's tick, or not at all with no sync),
 // draws the frame, publishes it and has the screen view (g_Display) show it.
+// A headless computer (no user-interface poster, so no screen view) skips
+// the publish copy there and publishes once the stepping stops: at the end
+// of Step, Step Over's step and a run.
 #pragma once
 
 #include "core/Breakpoints.h"
 #include "core/Host_services.h"
+#include "core/Output_bit_device.h"
 #include "core/Types.h"
 
 #include <atomic>
@@ -183,8 +187,20 @@ private:
 
     // One step: the instruction, the catch-up of the sound devices and the
     // tape, the frame end, the breakpoint test. The run thread's hot path.
-    void StepMachine();
+    // `lazy` (the run loop): the sound devices are caught up only when
+    // Update would do more than note the position (they note it themselves
+    // before a port write, see TStepPosition).
+    void StepMachine(bool lazy);
+    // Catches the sound devices up to the position of the last step, then
+    // finds the next position at which they need it again.
+    void UpdateSoundDevices(i32 tact, i32 frame);
+    // The stepping stops (end of Step, a park, the end of a run) with the
+    // sound devices caught up.
+    void EndSteppingSession();
     void EndFrame();
+    // Brings the renderer's front copy up to the last drawn frame when a
+    // headless frame end left it behind; on the thread that steps.
+    void PublishDrawnFrame();
     void WirePorts();
 
     // The run thread's part.
@@ -204,6 +220,15 @@ private:
     std::atomic<u8> NoSync{0};
     std::atomic<u8> Running{0};
     std::atomic<u8> RunOneFrame{0};
+    // The position after the last step, which the sound devices follow.
+    TStepPosition StepPosition;
+    // While the CPU stays in this frame below this T-state, every sound
+    // device's Update would only note the position (stepping thread only).
+    i32 SoundFrame = 0;
+    i32 SoundLimit = 0;
+    // A headless frame end drew a frame without publishing it (stepping
+    // thread only).
+    bool FrameUnpublished = false;
     i32 RunTo = NoRunTo;
 
     // The owned parts, in the order of creation (destroyed in reverse).

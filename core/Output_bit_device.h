@@ -3,7 +3,9 @@
 // with a different bit and level.
 //
 // The CPU's OUT sets the level; after every instruction the computer lets the
-// device catch up to the CPU's T-state, and the device averages its level
+// device catch up to the CPU's T-state (in a run only when that does more
+// than note the position: a port write notes the followed step position
+// first, see TStepPosition), and the device averages its level
 // over the T-states of each sample period (thousandths of a T-state, integer
 // only). Each frame fills one half of a double buffer; the halves switch at
 // the frame-event T-state, and the mixer reads the finished half.
@@ -21,6 +23,17 @@
 #include <vector>
 
 class TSettings;
+
+// The position the stepping machine last caught its sound devices up to
+// (the CPU's frame T-state and frame after the last step). A device that
+// follows it notes this position itself before a port write changes its
+// state, so the computer need not note it in every device after every
+// step; it still calls Update whenever Update would do more than note.
+struct TStepPosition {
+    i32 Tact = 0;
+    i32 Frame = 0;
+    bool Valid = false;  // no step noted yet
+};
 
 // Samples of one emulated frame at the host rate: sample rate x T-states per
 // frame / CPU clock, in floating point, truncated (44,100 x 71,680 /
@@ -44,6 +57,7 @@ public:
     // old level holds up to the position the device has caught up to.
     void PortWrite(u8 value)
     {
+        NoteFollowedPosition();
         Flush();
         Level = (value & BitMask) != 0 ? HighLevel : 0;
     }
@@ -60,6 +74,12 @@ public:
         CatchUp(tstate, frame);
     }
 
+    // The computer's step position to note before each port write (nullptr:
+    // none, Update alone keeps the position).
+    void FollowSteps(const TStepPosition* position) { Followed = position; }
+    // Update(tstate, GetFrame()) for a tstate below this only notes it.
+    i32 GetNotingLimit() const { return SwapLimit; }
+
     // The half not being written: after a frame end, that frame's samples.
     const u8* GetFrameBuffer() const { return Buffer.data() + (HalfStart == 0 ? HalfLength : 0); }
 
@@ -70,6 +90,11 @@ public:
     i32 GetFrame() const { return Frame; }
 
 private:
+    void NoteFollowedPosition()
+    {
+        if (Followed && Followed->Valid)
+            Update(Followed->Tact, Followed->Frame);
+    }
     // Turns the noted T-states (Position to Pending, before the swap) into
     // samples.
     void Flush()
@@ -96,6 +121,7 @@ private:
     // the other half.
     void EndFrame(u8 sample);
 
+    const TStepPosition* Followed = nullptr;
     const u8 BitMask;
     const u8 HighLevel;
 

@@ -128,6 +128,7 @@ void TVideoCard::BuildLatchTable()
         run = LatchTable[static_cast<size_t>(tact)] ? 0 : std::min<u32>(run + 1, 255);
         FreeRun[static_cast<size_t>(tact)] = static_cast<u8>(run);
     }
+    CycleLimit = TStatesPerFrame;
 }
 
 // --- Screen latches ---

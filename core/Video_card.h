@@ -5,8 +5,8 @@
 // The processor latches nearly every T-state (3.5 million times per emulated
 // second); it is inline here. Outside the paper's latch windows a whole bus
 // cycle is passed with one lookup (PassLatchFreeCycle, LatchScreenRun);
-// inside them each T-state's decision is one table lookup and a latch is a
-// load and a store.
+// inside them a cycle reads the tables once (LatchCycle), each T-state's
+// decision is one table lookup and a latch is a load and a store.
 #pragma once
 
 #include "core/Device.h"
@@ -76,6 +76,11 @@ public:
     // them one by one would do; otherwise nothing changes and the caller
     // latches them one by one.
     inline bool PassLatchFreeCycle(i32 first, i32 span, i32 latched);
+    // The same as LatchScreen for T-state first + i, for each i below span
+    // (at most 8) whose bit is set in `latched`, in order: the part of a bus
+    // cycle that meets the latch windows, with the tables and the screen
+    // read once for the cycle rather than once per T-state.
+    inline void LatchCycle(i32 first, i32 span, u32 latched);
     // Latches every paper position from current memory.
     void LatchWholeScreen();
 
@@ -130,7 +135,11 @@ public:
     // --- Seam for tests only; the program never calls it ---
     // Sends every bus cycle down the T-state-by-T-state path (until the
     // latch table is rebuilt): the reference the batched paths must match.
-    void LatchEveryTStateForTesting() { FreeRun.assign(FreeRun.size(), 0); }
+    void LatchEveryTStateForTesting()
+    {
+        FreeRun.assign(FreeRun.size(), 0);
+        CycleLimit = 0;
+    }
 
 private:
     // A T-state inside 0 .. frame length - 1 (floored modulo).
@@ -162,6 +171,10 @@ private:
     // Per frame T-state: how many T-states from it on latch nothing (up to
     // 255, and never past the frame end).
     std::vector<u8> FreeRun;
+    // LatchCycle takes its one-pass path for cycles that end at or before
+    // this T-state (the frame length; 0 sends every cycle T-state by
+    // T-state through LatchScreen, for the tests).
+    i32 CycleLimit = 0;
 
     // Geometry copied from the settings.
     i32 FirstTopBorderLine = 0;    // 16
@@ -204,6 +217,10 @@ private:
         LatchPhase ^= (count & 1) != 0;
         return;
     }
+    if (count <= 8) {
+        LatchCycle(first, count, (1u << count) - 1);
+        return;
+    }
     for (i32 i = 0; i < count; ++i)
         LatchScreen(static_cast<i32>(static_cast<u32>(first) + static_cast<u32>(i)));
 }
@@ -215,4 +232,35 @@ private:
         return false;
     LatchPhase ^= (latched & 1) != 0;
     return true;
+}
+
+[[gnu::always_inline]] inline void TVideoCard::LatchCycle(i32 first, i32 span, u32 latched)
+{
+    const u32 t = static_cast<u32>(first);
+    if (t >= static_cast<u32>(TStatesPerFrame) || first + span > CycleLimit) [[unlikely]] {
+        for (i32 i = 0; i < span; ++i)
+            if (latched >> i & 1)
+                LatchScreen(static_cast<i32>(t + static_cast<u32>(i)));
+        return;
+    }
+    // Locals: the latch stores may alias any byte, members included.
+    const u16* indices = LatchTable.data() + t;
+    const TScreenAddress* addresses = AddressTable.data() + t + LatchLead;
+    const u8* screen = ScreenMemory.load(std::memory_order_relaxed);
+    u8* attributes = AttributeLatch.data();
+    u8* pixels = PixelLatch.data();
+    bool phase = LatchPhase;
+    for (i32 i = 0; i < span; ++i) {
+        if (!(latched >> i & 1))
+            continue;
+        phase = !phase;
+        const u32 index = indices[i];
+        if (index == 0)
+            continue;
+        if (phase)
+            attributes[index] = screen[addresses[i].Attribute];
+        else
+            pixels[index] = screen[addresses[i].Pixel];
+    }
+    LatchPhase = phase;
 }

@@ -1300,17 +1300,20 @@ bool TZ80::AcceptInterrupt()
 bool TZ80::Step()
 {
     const TSettings& settings = *g_Settings;
-    // Signed 64-bit throughout: the settings mix signed and unsigned fields.
-    const i64 frameLength = std::clamp<i64>(settings.TStatesPerFrame, 1, i64(1) << 30);
-    if (Tact < 0 || Tact >= frameLength) [[unlikely]]
+    // The settings mix signed and unsigned fields. Between the wrap and the
+    // instruction Tact is inside 0 .. frame length - 1, so there it compares
+    // with either kind as an unsigned number, as it would in 64 bits.
+    const u32 frameLength = std::clamp<u32>(settings.TStatesPerFrame, 1, u32(1) << 30);
+    if (static_cast<u32>(Tact) >= frameLength) [[unlikely]]
         WrapTact(frameLength);
 
+    const u32 tact = static_cast<u32>(Tact);
     if (ResetRequest) [[unlikely]] {
         Reset();
         ResetRequest = 0;
         Tact += 4;
-    } else if (Tact >= static_cast<i64>(settings.InterruptFirst)
-               && Tact <= static_cast<i64>(settings.InterruptLast)
+    } else if (tact <= settings.InterruptLast  // the window is short: this test fails first
+               && static_cast<i64>(tact) >= static_cast<i64>(settings.InterruptFirst)
                && AcceptInterrupt()) {
         // accepted
     } else {
@@ -1318,11 +1321,13 @@ bool TZ80::Step()
         Execute();
     }
 
-    if (Tact >= frameLength) {
-        Tact = static_cast<i32>(Tact - frameLength);
+    // One instruction never takes a frame: Tact stays below 2^31.
+    if (static_cast<u32>(Tact) >= frameLength) {
+        Tact = static_cast<i32>(static_cast<u32>(Tact) - frameLength);
         Frame = static_cast<i32>(static_cast<u32>(Frame) + 1);
     }
-    if (Tact >= static_cast<i64>(settings.FrameEventTState) && Frame != LastFrame) {
+    // Nearly every step has reported its frame already.
+    if (Frame != LastFrame && static_cast<u32>(Tact) >= settings.FrameEventTState) {
         LastFrame = Frame;
         return true;
     }

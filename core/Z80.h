@@ -250,10 +250,7 @@ inline void TZ80::Latch(i32 first, i32 last)
     if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 4, PC < 0x4000 ? 4 : 3)) {
         // Reading the opcode cannot change the screen, so the four T-states
         // latch together; the second is tested with PC after its increment.
-        VideoCard->LatchScreen(Tact);
-        if (PC < 0x4000)
-            VideoCard->LatchScreen(Tact + 1);
-        Latch(2, 3);
+        VideoCard->LatchCycle(Tact, 4, PC < 0x4000 ? 0b1111 : 0b1101);
     }
     Tact += 4;
     return opcode;
@@ -262,12 +259,8 @@ inline void TZ80::Latch(i32 first, i32 last)
 [[gnu::always_inline]] inline u8 TZ80::ReadMem(u16 address)
 {
     const u8 value = Memory->ReadByte(address);
-    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2)) {
-        VideoCard->LatchScreen(Tact);
-        if (address < 0x4000)
-            VideoCard->LatchScreen(Tact + 1);
-        VideoCard->LatchScreen(Tact + 2);
-    }
+    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2))
+        VideoCard->LatchCycle(Tact, 3, address < 0x4000 ? 0b111 : 0b101);
     Tact += 3;
     return value;
 }
@@ -277,9 +270,7 @@ inline void TZ80::Latch(i32 first, i32 last)
     if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2)) {
         // The third T-state latches after the write: it may land on the
         // byte being latched.
-        VideoCard->LatchScreen(Tact);
-        if (address < 0x4000)
-            VideoCard->LatchScreen(Tact + 1);
+        VideoCard->LatchCycle(Tact, 2, address < 0x4000 ? 0b11 : 0b01);
         Memory->WriteByte(address, value);
         VideoCard->LatchScreen(Tact + 2);
     } else {

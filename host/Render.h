@@ -11,7 +11,8 @@
 //   once. At every frame end, on the thread that steps the machine, it calls
 //       render->ApplyRequests();   // changes the UI asked for meanwhile
 //       render->RenderFrame();     // draws the frame and publishes it
-//   and then refreshes the screen view.
+//   and then refreshes the screen view (a headless computer calls DrawFrame
+//   instead and publishes only when it stops stepping).
 // - The screen view paints GetDC()'s published front copy (see
 //   Indexed_surface.h), never the picture being drawn.
 // - While the machine is stopped, the user-interface thread drives the
@@ -108,6 +109,11 @@ public:
     virtual void DrawUpToTact(i32 tact) = 0;
 
     virtual ~TRender();
+
+    // RenderFrame without the publish, for a machine that nobody watches
+    // (headless): the picture is drawn as always, the front copy is left
+    // as it was until the caller publishes (GetDC()->Publish()).
+    virtual void DrawFrame() = 0;
 
     // --- The frame model ---
 

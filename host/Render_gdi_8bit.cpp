@@ -35,6 +35,19 @@ inline u64 PaperWord(u8 pixels, TRender::TColourPair pair)
     return (pair.Ink * EveryByte & mask) | (pair.Paper * EveryByte & ~mask);
 }
 
+// A colour pair spread over the eight pixels of a byte: all paper, and the
+// bits that turn a paper pixel into an ink one. Of gives PaperWord's result.
+struct TPaperWords {
+    u64 Paper = 0;
+    u64 InkFlip = 0;
+    u64 Of(u8 pixels) const { return Paper ^ (InkFlip & PixelMasks[pixels]); }
+};
+
+inline TPaperWords PaperWords(TRender::TColourPair pair)
+{
+    return {pair.Paper * EveryByte, static_cast<u8>(pair.Ink ^ pair.Paper) * EveryByte};
+}
+
 u8 Option(const std::atomic<u8>& option)
 {
     return option.load(std::memory_order_relaxed);
@@ -177,10 +190,22 @@ void TRenderGDI8Bit::DrawLatchedPaper(i32 first, i32 last, i32 pixels)
     const u8 flashMask = CurrentFlashMask();
     first = std::clamp(first, 0, PaperBytes);
     last = std::clamp(last, first, PaperBytes);
-    for (i32 index = first; index < last; ++index) {
-        u8* dest = LineTable[static_cast<size_t>(FirstPaperLine + (index >> 5))] + FirstPaperPixel + 8 * (index & 31);
-        const u64 word = PaperWord(PixelLatch[index + 1], ColourPairs[AttributeLatch[index + 1] & flashMask]);
-        std::memcpy(dest, &word, 8);
+    // The eight pixels of every attribute as two words, this frame's flash
+    // mask applied: a byte then costs two table loads and no multiplies.
+    std::array<TPaperWords, 256> words;
+    for (u32 attribute = 0; attribute < 256; ++attribute)
+        words[attribute] = PaperWords(ColourPairs[attribute & flashMask]);
+    // Locals: the stores into the picture may alias any byte, members too.
+    const u8* pixelLatch = PixelLatch + 1;
+    const u8* attributeLatch = AttributeLatch + 1;
+    for (i32 index = first; index < last;) {
+        const i32 line = index >> 5;
+        const i32 lineEnd = std::min(last, (line + 1) * PaperColumns);
+        u8* row = LineTable[static_cast<size_t>(FirstPaperLine + line)] + FirstPaperPixel;
+        for (; index < lineEnd; ++index) {
+            const u64 word = words[attributeLatch[index]].Of(pixelLatch[index]);
+            std::memcpy(row + 8 * (index & 31), &word, 8);
+        }
     }
     if (pixels > 0 && last < PaperBytes) {
         u8* dest = LineTable[static_cast<size_t>(FirstPaperLine + (last >> 5))] + FirstPaperPixel + 8 * (last & 31);
@@ -272,17 +297,30 @@ void TRenderGDI8Bit::Dim()
         return;
     for (i32 i = 0; i < DimRegionCount; ++i) {
         const TDimRegion& region = DimRegions[static_cast<size_t>(i)];
+        // Locals, not the region's fields: the stores through `row` could
+        // alias those, and the reloads would keep the loop from being
+        // vectorised.
         u8* row = region.TopLeft;
-        for (i32 y = 0; y < region.Height; ++y, row += PixelsPerLine) {
+        const i32 width = region.Width;
+        const i32 height = region.Height;
+        const size_t stride = static_cast<size_t>(PixelsPerLine);
+        for (i32 y = 0; y < height; ++y, row += stride) {
             // Only unshaded colours are shaded: a byte is never shaded twice,
             // whatever drew (or failed to redraw) it.
-            for (i32 x = 0; x < region.Width; ++x)
-                row[x] = static_cast<u8>(row[x] < TPalette::ShadeOffset ? row[x] + TPalette::ShadeOffset : row[x]);
+            for (i32 x = 0; x < width; ++x)
+                row[x] = static_cast<u8>(row[x] + (row[x] < TPalette::ShadeOffset ? TPalette::ShadeOffset : 0));
         }
     }
 }
 
 void TRenderGDI8Bit::RenderFrame()
+{
+    DrawFrame();
+    if (CanDraw())
+        Publish();
+}
+
+void TRenderGDI8Bit::DrawFrame()
 {
     RemoveMarker();
     PaperPosition = 0;
@@ -304,7 +342,6 @@ void TRenderGDI8Bit::RenderFrame()
     RingReadPosition = place.Position;
     BorderColour = place.Colour;
     Dim();
-    Publish();
 }
 
 void TRenderGDI8Bit::DrawScreen()

@@ -37,6 +37,7 @@ public:
 
     void CreateLineTable() override;
     void RenderFrame() override;
+    void DrawFrame() override;
     void DrawScreen() override;
     void DrawStatic(u8 flashMask) override;
     void Clear() override;
