@@ -7,6 +7,7 @@
 //
 // All of them run in a few seconds, also under the sanitizers.
 #include "tests/core/Z80_test_machine.h"
+#include "tests/support/Single_step_archive.h"
 
 #include <gtest/gtest.h>
 
@@ -638,20 +639,11 @@ std::string ReadWholeFile(const fs::path& path)
     return text.str();
 }
 
-// Unpacks an archive of the vectors once per build folder.
+// The vectors unpacked under a folder of this test's own, so it never races
+// another test reading the same archive.
 fs::path Unpacked(const std::string& archive, const std::string& folder)
 {
-    const fs::path target = fs::path(QUORVANE_BUILD_DIR) / "testdata" / "z80-singlestep" / folder;
-    const fs::path stamp = target / "unpacked";
-    if (!fs::exists(stamp)) {
-        fs::remove_all(target);
-        fs::create_directories(target);
-        const std::string command = "tar -xJf '" + archive + "' -C '" + target.string() + "'";
-        if (std::system(command.c_str()) != 0)
-            return {};
-        std::ofstream(stamp) << archive << "\n";
-    }
-    return target / "v1";
+    return UnpackSingleStepArchive(archive, "z80-singlestep/" + folder);
 }
 
 void RunSstFile(TVectorMachine& machine, const fs::path& file, TMismatches& mismatches)

@@ -3,6 +3,7 @@
 // T-state count against the cycles SingleStepTests recorded from the chip,
 // and the backward walk over known code and over random bytes.
 #include "tests/views/Debugger_views_fixture.h"
+#include "tests/support/Single_step_archive.h"
 
 #include "tools/Z80_mnemonic.h"
 #include "views/Dasm_frame.h"
@@ -62,21 +63,11 @@ std::vector<TVector> ReadDisasmVectors()
     return vectors;
 }
 
-// Unpacks an archive of SingleStepTests once per build folder (a folder of
-// this test's own, so it never races the processor's vector test).
+// The vectors unpacked under a folder of this test's own, so it never races
+// another test reading the same archive.
 fs::path Unpacked(const std::string& archive, const std::string& folder)
 {
-    const fs::path target = fs::path(QUORVANE_BUILD_DIR) / "testdata" / "dasm-singlestep" / folder;
-    const fs::path stamp = target / "unpacked";
-    if (!fs::exists(stamp)) {
-        fs::remove_all(target);
-        fs::create_directories(target);
-        const std::string command = "tar -xJf '" + archive + "' -C '" + target.string() + "'";
-        if (std::system(command.c_str()) != 0)
-            return {};
-        std::ofstream(stamp) << archive << "\n";
-    }
-    return target / "v1";
+    return UnpackSingleStepArchive(archive, "dasm-singlestep/" + folder);
 }
 
 } // namespace
