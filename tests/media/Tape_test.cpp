@@ -263,13 +263,7 @@ TEST_P(TapListingTest, MatchesTzxlist)
 INSTANTIATE_TEST_SUITE_P(Images, TapListingTest,
                          ::testing::Values("program.tap", "code.tap", "tap/standard-tap.tap", "tap/savetap_test.tap",
                                            "tap/tapout_test.tap", "tap/daa.tap", "tap/screen_timing.tap"),
-                         [](const auto& info) {
-                             std::string name = info.param.substr(info.param.rfind('/') + 1);
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         ImageTestName);
 
 TEST(TapZmakebas, ProgramHeaderAndDataAsZmakebasWroteThem)
 {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
@@ -436,6 +437,17 @@ inline void ExpectMatchesListing(const TTape& tape, const std::vector<TListedBlo
     }
     skipGlue();
     EXPECT_EQ(entry, tape.GetBlockCount()) << "the catalogue has more entries than the listing";
+}
+
+// A test name from an image path: its file name with every character that
+// is not a letter or digit turned into '_'.
+inline std::string ImageTestName(const ::testing::TestParamInfo<std::string>& info)
+{
+    std::string name = info.param.substr(info.param.rfind('/') + 1);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
 }
 
 }  // namespace tape_test

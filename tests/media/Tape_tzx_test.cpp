@@ -456,13 +456,7 @@ INSTANTIATE_TEST_SUITE_P(Images, TzxListingTest,
                                            "tzx/empty-drb.tzx", "tzx/savetap_test.tapeconv.tzx",
                                            "tzx/tape_48k.snap2tzx.tzx", "tzx/trailing-pause-block.tzx",
                                            "tzx/turbo-zeropilot.tzx"),
-                         [](const auto& info) {
-                             std::string name = info.param.substr(info.param.rfind('/') + 1);
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         ImageTestName);
 
 TEST(TzxCustomInfo, SixteenByteIdentifierKeepsTheBlocksAfterIt)
 {
