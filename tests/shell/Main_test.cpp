@@ -1,6 +1,7 @@
 // The main window: start-up state, the action table, runs and steps with
 // the views they refresh, opening snapshots and tapes with their errors,
-// saving a snapshot, closing during a run, and the idle caption.
+// saving a snapshot, closing during a run, the idle caption, and the run
+// state in the application's title.
 #include "tests/shell/Qt_test_app.h"
 #include "tests/shell/Stub_views.h"
 #include "tests/support/Fake_machine_host.h"
@@ -609,11 +610,12 @@ TEST(MainWindowFiles, TheExtensionIsTheNamesLastDotOnInLowerCase)
     EXPECT_EQ(TMainF::FileExtension(""), "");
 }
 
-TEST(ApplicationTitle, IsKeptAsAPropertyOfTheApplication)
+TEST(ApplicationTitle, IsTheApplicationDisplayNameThatTheWindowSystemShows)
 {
     TApplicationTitle title;
     title.SetTitle("Quorvane - Run");
-    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane - Run"));
-    title.SetTitle("Quorvane");
-    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Quorvane - Run"));
+    title.SetTitle("Quorvane - Debug");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Quorvane - Debug"));
+    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane - Debug"));
 }
