@@ -92,14 +92,16 @@ void TKeyThread::DispatchEvents()
     // empty, taking the lock waits for the dispatch of the last read.
     std::lock_guard guard(KeyLock);
     DirectInput->ReadBufferedData();
-    // Events read while the machine is stopped or the view inactive are
+    // Presses read while the machine is stopped or the view inactive are
     // dropped; the resynchronisation catches up when both are on again.
+    // Releases are not: a key the machine holds goes up with its host key
+    // (the view may have lost the focus while the key was down).
     const bool enabled = IsEmulationEnabled() && IsScreenViewEnabled();
     u64 handled = 0;
     u8 code = 0;
     bool pressed = false;
     while (DirectInput->NextKeyEvent(code, pressed)) {
-        if (enabled)
+        if (enabled || !pressed)
             KeyEvent(code, pressed);
         ++handled;
     }

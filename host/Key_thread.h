@@ -6,9 +6,11 @@
 //
 // Events reach the machine only while it runs (EnableForEmulation, from the
 // run thread) and the screen view has the focus (EnableForScreenView, from
-// the user-interface thread); otherwise they are read and dropped. When
-// either condition begins, the keys held at that moment are pressed again
-// from the keyboard's full state, so the emulated keyboard matches the host.
+// the user-interface thread); otherwise presses are read and dropped, while
+// a release still lets go of what its key pressed, so no emulated key stays
+// down that is not held. When either condition begins, the keys held at
+// that moment are pressed again from the keyboard's full state, so the
+// emulated keyboard matches the host.
 //
 // Each event goes through one of four tables indexed by the PC scan code:
 // down, up, Alt+down and Alt+up. One rule sits on top of the tables: a key

@@ -156,26 +156,60 @@ u8 TQtKeySource::ScanCodeOf(const QKeyEvent& event)
     return ScanCodeFromQtKey(event.key(), event.modifiers());
 }
 
+void TQtKeySource::KeysMayBeLost()
+{
+    ++Epoch;
+    ReleaseAll();
+}
+
 bool TQtKeySource::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // Qt asks whether a press is a shortcut before it delivers the
+        // press; a shortcut of a view may run a modal dialog right here.
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (!key->isAutoRepeat())
+            if (const u8 code = ScanCodeOf(*key))
+                PressEpochs[code] = {Epoch, true};
+        break;
+    }
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         // One key event passes the filter several times on its way (the
         // window, the focus widget, its parents); the buffer counts each
         // change once.
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (!key->isAutoRepeat())
-            if (const u8 code = ScanCodeOf(*key))
-                PostKey(code, event->type() == QEvent::KeyPress);
+        if (key->isAutoRepeat())
+            break;
+        const u8 code = ScanCodeOf(*key);
+        if (!code)
+            break;
+        const TPressEpoch& asked = PressEpochs[code];
+        if (event->type() == QEvent::KeyRelease)
+            PostKey(code, false);
+        else if (!asked.Valid || asked.Epoch == Epoch)
+            PostKey(code, true);
+        // Otherwise the press comes after the modal dialog that its shortcut
+        // opened, and its release went to that dialog or was lost: the key
+        // cannot be known to be held.
         break;
     }
+    // A modal dialog that opens blocks the windows behind it: Qt drops the
+    // key events the window system still sends them, among them the release
+    // of the key that opened the dialog. Focus moving to another of our
+    // windows, or away from the application, can likewise leave a release
+    // unseen.
+    case QEvent::WindowBlocked:
+    case QEvent::WindowUnblocked:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
     case QEvent::ApplicationDeactivate:
-        ReleaseAll();
+        KeysMayBeLost();
         break;
     case QEvent::ApplicationStateChange:
         if (static_cast<const QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive)
-            ReleaseAll();
+            KeysMayBeLost();
         break;
     default:
         break;

@@ -7,13 +7,18 @@
 // and the extended keys (cursor block, keypad Enter and slash, right Control
 // and Alt, Pause) have their own codes 0x9C-0xD3. Without a native code (the
 // offscreen platform, synthetic events) the Qt key stands in. Auto-repeat is
-// dropped. When the application loses activation it never sees the releases
-// of the keys held at that moment, so it releases them itself.
+// dropped. Releases can be lost: when the application loses activation,
+// when focus moves between its windows, and when a modal dialog blocks the
+// window a release is sent to. At each of those moments the source releases
+// the keys it holds down (a key still held counts as up until pressed
+// again), so that no key stays down that is not held.
 #pragma once
 
 #include "host/Key_source.h"
 
 #include <QObject>
+
+#include <array>
 
 class QKeyEvent;
 
@@ -34,4 +39,18 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Releases every key held and starts a new epoch.
+    void KeysMayBeLost();
+
+    // A press that Qt offers as a possible shortcut, with the epoch of that
+    // moment: when the epoch has moved on by the time the press itself is
+    // delivered, a modal dialog ran in between and took its release.
+    struct TPressEpoch {
+        u32 Epoch = 0;
+        bool Valid = false;
+    };
+    u32 Epoch = 0;
+    std::array<TPressEpoch, 256> PressEpochs{};
 };

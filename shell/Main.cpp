@@ -31,11 +31,13 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QVariant>
+#include <QWindow>
 
 #include <algorithm>
 #include <cctype>
@@ -49,14 +51,20 @@ TMainF* MainF = nullptr;
 
 void TApplicationTitle::SetTitle(const std::string& title)
 {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->setProperty(PropertyName, QString::fromStdString(title));
+    const QString name = QString::fromStdString(title);
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || name == Title())
+        return;
+    QGuiApplication::setApplicationDisplayName(name);
+    // The window system takes the name when a window's caption is set: each
+    // window passes its own caption on again.
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        window->setTitle(window->title());
 }
 
 QString TApplicationTitle::Title()
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app ? app->property(PropertyName).toString() : QString();
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::applicationDisplayName()
+                                                                       : QString();
 }
 
 // ---------------------------------------------------------------------------

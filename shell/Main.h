@@ -37,13 +37,12 @@ class TKeySource;
 class TKeyThread;
 class TSoundDevice;
 
-// The application window's caption, "Quorvane - Run" while the machine runs
-// and "Quorvane - Debug" after a run. It is kept as a property of the
-// application (Title()), not appended to the windows' own captions.
+// The application's title, "Quorvane - Run" while the machine runs and
+// "Quorvane - Debug" after a run: the application display name, which the
+// window system shows beside each window's own caption (under X11, Qt
+// appends it to the window name the taskbar and the title bar show).
 class TApplicationTitle : public TTitleSink {
 public:
-    static constexpr const char* PropertyName = "ApplicationTitle";
-
     void SetTitle(const std::string& title) override;
     // The title last set ("" before any).
     static QString Title();

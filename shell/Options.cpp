@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,6 +128,13 @@ TOptionsF::TOptionsF(QWidget* owner)
 
     connect(OptionsTV, &QTreeWidget::currentItemChanged, this,
             Guard([this](QTreeWidgetItem* node, QTreeWidgetItem* previous) { OptionsTVChange(node, previous); }));
+    // A refused change of page leaves the highlight on the page shown: a
+    // click moves the current node first and selects the clicked one after
+    // the current has gone back.
+    connect(OptionsTV->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
+                if (Invalid && !Reverting)
+                    HighlightCurrentNode();
+            }));
     for (QLineEdit* edit : BorderEdits())
         connect(edit, &QLineEdit::textChanged, this, Guard([this] { TVBorderChange(); }));
     connect(TVBorderResetBB, &QPushButton::clicked, this, Guard([this] { TVBorderResetBBClick(); }));
@@ -300,6 +308,17 @@ void TOptionsF::Beep()
 {
     ++Beeps;
     QApplication::beep();
+}
+
+void TOptionsF::HighlightCurrentNode()
+{
+    QTreeWidgetItem* current = OptionsTV->currentItem();
+    if (!current || (current->isSelected() && OptionsTV->selectedItems().size() == 1))
+        return;
+    Reverting = true;
+    OptionsTV->clearSelection();
+    current->setSelected(true);
+    Reverting = false;
 }
 
 void TOptionsF::OptionsTVChange(QTreeWidgetItem* node, QTreeWidgetItem* previous)

@@ -146,6 +146,8 @@ private:
     void FillVideo();
     void FillSound();
     void Beep();
+    // Selects the current node alone: the highlight marks the page shown.
+    void HighlightCurrentNode();
     // The settings field of border i (left, right, top, bottom) and its
     // maximum, the frame's full border.
     static std::atomic<i32>& BorderSetting(int i);

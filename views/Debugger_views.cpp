@@ -116,8 +116,13 @@ bool IsRefreshSuppressed(const TViewF* view)
 
 void RepaintViews()
 {
-    for (TFramesF* window : g_IDE.ToolWindows())
+    // A window's repaint leaves out the children that paint opaquely, as the
+    // views' paint boxes do: every widget in it asks for its own.
+    for (TFramesF* window : g_IDE.ToolWindows()) {
         window->update();
+        for (QWidget* widget : window->findChildren<QWidget*>())
+            widget->update();
+    }
 }
 
 QFont ViewFont(bool bold)

@@ -220,11 +220,13 @@ TProjectManagerF::~TProjectManagerF() = default;
 
 QAction* TProjectManagerF::MakeAction(const char* name, const char* category, const QString& caption)
 {
-    auto* action = new QAction(caption, this);
+    // "-" names a separator, which carries no text (a style draws a
+    // separator's text as a section heading).
+    const bool separator = caption == QLatin1String("-");
+    auto* action = new QAction(separator ? QString() : caption, this);
     action->setObjectName(QString::fromLatin1(name));
     action->setProperty(CategoryProperty, QString::fromLatin1(category));
-    if (caption == QLatin1String("-"))
-        action->setSeparator(true);
+    action->setSeparator(separator);
     ProjectManagerPM->addAction(action);
     ProjectManagerAL.push_back(action);
     return action;

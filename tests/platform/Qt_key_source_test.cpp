@@ -1,6 +1,7 @@
 // The Qt key source on the offscreen platform: key events sent to widgets
 // reach the keyboard device in order while the widgets still get them,
-// auto-repeat is dropped, deactivation releases the held keys, and key codes
+// auto-repeat is dropped, deactivation releases the held keys, a release
+// lost to a modal dialog leaves no key down, and key codes
 // become PC scan codes (X key codes as the xkb "evdev" keycodes name them;
 // Qt keys when there is no native code).
 #include "platform/Qt_key_source.h"
@@ -10,8 +11,14 @@
 #include "tests/support/Fake_host_services.h"
 
 #include <QApplicationStateChangeEvent>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
+
+#include <functional>
 
 #include <vector>
 
@@ -35,6 +42,29 @@ protected:
     {
         ++Releases;
         event->setAccepted(!Ignore);
+    }
+};
+
+// Opens a modal dialog from its shortcut Ctrl+G, as a view's action does:
+// inside Qt's question whether the press is a shortcut, before the press
+// itself is delivered.
+class TShortcutWidget : public TKeyWidget {
+public:
+    using TKeyWidget::TKeyWidget;
+    std::function<void()> OnShortcut;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_G && key->modifiers() == Qt::ControlModifier) {
+                key->accept();
+                OnShortcut();
+                return true;
+            }
+        }
+        return TKeyWidget::event(event);
     }
 };
 
@@ -142,6 +172,80 @@ TEST_F(QtKeySourceTest, DeactivationReleasesTheHeldKeys)
     QApplicationStateChangeEvent active(Qt::ApplicationActive);
     QCoreApplication::sendEvent(QCoreApplication::instance(), &active);
     EXPECT_TRUE(Read().empty());
+}
+
+// QTest hands its key events to Qt as the platform plugin does: a window
+// that a modal dialog blocks never gets them, nor does any event filter.
+TEST_F(QtKeySourceTest, AReleaseLostBehindAModalDialogLeavesNoKeyDown)
+{
+    Widget.show();
+    ASSERT_TRUE(ActivateAndWait(&Widget));
+    QWindow* window = Widget.windowHandle();
+    // With a modifier QTest presses the modifier's key first, and releases
+    // it after the key.
+    QTest::keyPress(window, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(Widget.Presses, 2);
+    EXPECT_TRUE(Source.IsDown(0x22));
+
+    QDialog dialog(&Widget);
+    dialog.setModal(true);
+    dialog.show();
+    QTest::keyRelease(window, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(Widget.Releases, 0) << "the dialog blocks the window";
+    EXPECT_EQ(Read(), (std::vector<TKeyEvent>{{0x1D, true}, {0x22, true}, {0x1D, false}, {0x22, false}}));
+    dialog.hide();
+    EXPECT_TRUE(Read().empty());
+}
+
+TEST_F(QtKeySourceTest, APressDeliveredAfterTheModalDialogOfItsShortcutStaysUp)
+{
+    TShortcutWidget widget;
+    widget.setFocusPolicy(Qt::StrongFocus);
+    widget.show();
+    ASSERT_TRUE(ActivateAndWait(&widget));
+    widget.setFocus();
+    QWindow* window = widget.windowHandle();
+    QDialog dialog(&widget);
+    int shown = 0;
+    widget.OnShortcut = [&] {
+        QTimer::singleShot(0, &dialog, [&] {
+            ++shown;
+            // G and Ctrl come up while the dialog blocks the window, then
+            // Escape closes the dialog.
+            QTest::keyRelease(window, Qt::Key_G, Qt::ControlModifier);
+            QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape);
+        });
+        dialog.exec();
+    };
+    QTest::keyPress(window, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(dialog.isVisible()) << "Escape closed it";
+    // Qt delivered the press of G once the dialog had closed.
+    EXPECT_EQ(widget.Presses, 2);
+    EXPECT_EQ(widget.Releases, 0);
+    for (int code = 0; code < 256; ++code)
+        EXPECT_FALSE(Source.IsDown(static_cast<u8>(code))) << code;
+
+    // The next press of G counts again.
+    QTest::keyPress(window, Qt::Key_G);
+    EXPECT_TRUE(Source.IsDown(0x22));
+    QTest::keyRelease(window, Qt::Key_G);
+    EXPECT_FALSE(Source.IsDown(0x22));
+}
+
+TEST_F(QtKeySourceTest, FocusMovingToAnotherWindowReleasesTheHeldKeys)
+{
+    Widget.show();
+    ASSERT_TRUE(ActivateAndWait(&Widget));
+    QTest::keyPress(Widget.windowHandle(), Qt::Key_Shift, Qt::ShiftModifier);
+    ASSERT_TRUE(Source.IsDown(0x2A));
+    TKeyWidget other;
+    other.show();
+    ASSERT_TRUE(ActivateAndWait(&other));
+    EXPECT_FALSE(Source.IsDown(0x2A));
+    // Its release goes to the window that has the focus now.
+    QTest::keyRelease(other.windowHandle(), Qt::Key_Shift);
+    EXPECT_EQ(Read(), (std::vector<TKeyEvent>{{0x2A, true}, {0x2A, false}}));
 }
 
 TEST_F(QtKeySourceTest, WithoutANativeCodeTheQtKeyStandsIn)

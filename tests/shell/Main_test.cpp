@@ -1,6 +1,7 @@
 // The main window: start-up state, the action table, runs and steps with
 // the views they refresh, opening snapshots and tapes with their errors,
-// saving a snapshot, closing during a run, and the idle caption.
+// saving a snapshot, closing during a run, the idle caption, the run state
+// in the application's title, and keys lost to a view's modal dialog.
 #include "tests/shell/Qt_test_app.h"
 #include "tests/shell/Stub_views.h"
 #include "tests/support/Fake_machine_host.h"
@@ -9,6 +10,8 @@
 #include "core/Clock.h"
 #include "core/Computer.h"
 #include "core/Display.h"
+#include "core/Kempston_joystick.h"
+#include "core/Keyboard.h"
 #include "core/Memory.h"
 #include "core/Tape_recorder.h"
 #include "core/Z80.h"
@@ -17,14 +20,20 @@
 #include "host/Key_thread.h"
 #include "media/Tape.h"
 #include "platform/Dialog_services.h"
+#include "platform/Qt_key_source.h"
 #include "shell/Frames_form.h"
 #include "shell/Ide.h"
 #include "shell/Main.h"
+#include "views/Debugger_views.h"
+#include "views/Expression_form.h"
 #include "views/Screen_frame.h"
 
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include <filesystem>
 #include <fstream>
@@ -609,11 +618,73 @@ TEST(MainWindowFiles, TheExtensionIsTheNamesLastDotOnInLowerCase)
     EXPECT_EQ(TMainF::FileExtension(""), "");
 }
 
-TEST(ApplicationTitle, IsKeptAsAPropertyOfTheApplication)
+TEST(ApplicationTitle, IsTheApplicationDisplayNameThatTheWindowSystemShows)
 {
     TApplicationTitle title;
     title.SetTitle("Quorvane - Run");
-    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane - Run"));
-    title.SetTitle("Quorvane");
-    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Quorvane - Run"));
+    title.SetTitle("Quorvane - Debug");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Quorvane - Debug"));
+    EXPECT_EQ(TApplicationTitle::Title(), QStringLiteral("Quorvane - Debug"));
+}
+
+// The host keyboard through the Qt key source, driven as the window system
+// drives it: Ctrl+G in the memory and disassembly views opens the modal
+// Go-to dialog while both keys are down, their releases go to the window
+// the dialog blocks, Escape closes the dialog, and Qt delivers the press of
+// G only then. A run afterwards finds no key held: its resynchronisation
+// presses nothing on the emulated keyboard or the joystick (Ctrl is fire).
+class MainWindowQtKeys : public MainWindow {
+protected:
+    // Outlives the main window, which the fixture's tear-down deletes.
+    TQtKeySource QtKeys;
+};
+
+TEST_F(MainWindowQtKeys, KeysLostToAViewsModalDialogReachNothingInTheMachine)
+{
+    Main.reset();
+    Settle();
+    TQtKeySource& keys = QtKeys;
+    TMainParts parts;
+    parts.Services = {TApplication::Instance(), TApplication::Instance(), &Title};
+    parts.SoundDevice = std::make_unique<TFakeSoundDevice>();
+    parts.KeySource = &keys;
+    Main = std::make_unique<TMainF>(std::move(parts));
+    CreateExpressionDialog(Main.get());
+    Main->show();
+
+    for (const int kind : {TIDE::KindMemory, TIDE::KindDasm}) {
+        Main->ViewActions[std::size_t(kind)]->trigger();
+        Settle();
+        TFramesF* window = g_IDE.ToolWindows().back();
+        ASSERT_TRUE(ActivateAndWait(window)) << kind;
+        window->GetActiveView()->setFocus();
+        QWindow* handle = window->windowHandle();
+        int shown = 0;
+        QTimer answer;
+        answer.setInterval(0);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (!ExpressionF || !ExpressionF->isVisible() || shown++)
+                return;
+            QTest::keyRelease(handle, Qt::Key_G, Qt::ControlModifier);
+            QTest::keyClick(ExpressionF->windowHandle(), Qt::Key_Escape);
+        });
+        answer.start();
+        QTest::keyPress(handle, Qt::Key_G, Qt::ControlModifier);
+        answer.stop();
+        EXPECT_EQ(shown, 1) << kind;
+        ASSERT_FALSE(ExpressionF->isVisible()) << kind;
+        Settle();
+        for (int code = 0; code < 256; ++code)
+            EXPECT_FALSE(keys.IsDown(static_cast<u8>(code))) << kind << " " << code;
+    }
+
+    const u32 firstFrame = Clock.GetFrames();
+    Main->RunA->trigger();
+    ASSERT_TRUE(Computer().IsRunActive());
+    ASSERT_TRUE(WaitFor([&] { return Clock.GetFrames() - firstFrame >= 3; }));
+    EXPECT_EQ(Computer().Keyboard->GetKeysDown(), 0);
+    EXPECT_EQ(Computer().KempstonJoystick->GetState(), 0);
+    Main->StopA->trigger();
+    ASSERT_TRUE(WaitFor([this] { return Main->RunA->isEnabled(); }));
 }

@@ -18,6 +18,7 @@
 #include "views/Screen_frame.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -110,6 +111,52 @@ TEST_F(Options, TheTimingsPageShowsTheBordersWithTheirMaxima)
     EXPECT_EQ(Dialog->BottomUD->GetMax(), 48);
     EXPECT_EQ(Stored(), (TBorders{40, 36, 10, 26})) << "filling changes nothing";
     EXPECT_FALSE(Dialog->IsInvalid());
+}
+
+TEST_F(Options, ARefusedClickOrKeyLeavesTheHighlightOnThePageShown)
+{
+    Select("Timings");
+    Dialog->show();
+    Settle();
+    Dialog->TVBorderTopLE->setText(QStringLiteral("999"));
+    ASSERT_TRUE(Dialog->IsInvalid());
+    const auto highlighted = [this] {
+        QStringList texts;
+        for (const QTreeWidgetItem* item : Dialog->OptionsTV->selectedItems())
+            texts << item->text(0);
+        return texts;
+    };
+    ASSERT_EQ(highlighted(), QStringList{"Timings"});
+
+    // A click on another page's node.
+    QTreeWidgetItem* sound = Dialog->FindNode(QStringLiteral("Sound"));
+    QWidget* viewport = Dialog->OptionsTV->viewport();
+    const QPoint at = viewport->mapToGlobal(Dialog->OptionsTV->visualItemRect(sound).center());
+    Press(viewport, at);
+    Release(viewport, at);
+    Settle();
+    EXPECT_EQ(Selected(), QStringLiteral("Timings"));
+    EXPECT_EQ(highlighted(), QStringList{"Timings"});
+    EXPECT_EQ(Dialog->GetCurrentPage(), TOptionsF::PageTimings);
+    EXPECT_EQ(Dialog->GetBeeps(), 1);
+
+    // The arrow keys.
+    Dialog->OptionsTV->setFocus();
+    for (const int key : {Qt::Key_Down, Qt::Key_Up}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(Dialog->OptionsTV, &press);
+        EXPECT_EQ(Selected(), QStringLiteral("Timings"));
+        EXPECT_EQ(highlighted(), QStringList{"Timings"});
+    }
+    EXPECT_EQ(Dialog->GetBeeps(), 3);
+
+    // Valid again: the click changes the page and the highlight goes with it.
+    Dialog->TVBorderTopLE->setText(QStringLiteral("20"));
+    Press(viewport, at);
+    Release(viewport, at);
+    EXPECT_EQ(Selected(), QStringLiteral("Sound"));
+    EXPECT_EQ(highlighted(), QStringList{"Sound"});
+    EXPECT_EQ(Dialog->GetCurrentPage(), TOptionsF::PageSound);
 }
 
 TEST_F(Options, AnOutOfRangeBorderTurnsYellowStoresTheDefaultAndHoldsTheDialog)

@@ -1,9 +1,11 @@
 // The disassembly view: rows and scrolling, following PC, the cursor under
 // keys, wheel and mouse, Go to, Follow, the one-line assembler writing into
-// memory, Set PC and a run to the cursor on the real machine.
+// memory and repainting the views that show it, Set PC and a run to the
+// cursor on the real machine.
 #include "tests/views/Debugger_views_fixture.h"
 
 #include "views/Dasm_frame.h"
+#include "views/Memory_frame.h"
 #include "views/Z80_frame.h"
 
 #include <QImage>
@@ -274,6 +276,37 @@ TEST_F(DasmMachineView, QuickAssemblingWritesAtTheCursorAndMovesPastTheInstructi
     }
     EXPECT_EQ(Computer->Memory->ReadByte(0x0000), rom);
     EXPECT_EQ(View->GetCursor(), 0x0001u);
+}
+
+// Counts the paint events of a widget.
+class TPaintCounter : public QObject {
+public:
+    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++Paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(DasmMachineView, ASetRepaintsThisViewAndTheMemoryViewAtOnce)
+{
+    auto* memory = Open<TMemoryF>(TIDE::KindMemory);
+    View->SetCursor(0x8000);
+    Settle();
+    TPaintCounter dasmPaints(View->PB);
+    TPaintCounter memoryPaints(memory->MemoryPB);
+    {
+        TModalAnswer answer(QuickAsmF, TypeAndOk(QStringLiteral("LD BC,#1234")));
+        View->QuickAsmAExecute();
+    }
+    Settle();
+    EXPECT_GT(dasmPaints.Paints, 0);
+    EXPECT_GT(memoryPaints.Paints, 0);
 }
 
 TEST_F(DasmMachineView, ADoubleClickOnTheAddressColumnGoesToAndElsewhereAssembles)

@@ -48,14 +48,22 @@ protected:
     QTreeWidgetItem* ProjectNode(int i) const { return Top()->child(i); }
     QTreeWidgetItem* FileNode(int i, int j) const { return ProjectNode(i)->child(j); }
 
-    // The captions of the popup's visible items for the node.
+    // The captions of the popup's visible items for the node, "-" for a
+    // separator. A separator has no text: a style would draw it beside the
+    // rule.
     QStringList PopupFor(QTreeWidgetItem* node)
     {
         View->SelectNode(node);
         View->ProjectManagerPMPopup();
         QStringList captions;
-        for (QAction* action : View->VisibleActions())
-            captions << action->text();
+        for (QAction* action : View->VisibleActions()) {
+            if (action->isSeparator()) {
+                EXPECT_TRUE(action->text().isEmpty()) << action->objectName().toStdString();
+                captions << QStringLiteral("-");
+            } else {
+                captions << action->text();
+            }
+        }
         return captions;
     }
 
