@@ -12,11 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -47,18 +49,24 @@ bool WriteFully(int fd, const u8* data, size_t n, i64 position)
 // Runs the work on a thread of its own while this (the user-interface)
 // thread goes on handling everything but user input: the windows repaint
 // and the emulated screen keeps running, however long the file takes. The
-// work shares nothing with the user-interface thread but its result, read
-// after the join.
+// two threads share only the finished flag and the result, which is read
+// after the join; the loop looks at the flag every few milliseconds, so no
+// call crosses from the worker into Qt.
 bool RunBesideTheEventLoop(const std::function<bool()>& work)
 {
-    QEventLoop loop;
+    std::atomic<bool> finished{false};
     bool result = false;
     std::thread worker([&] {
         result = work();
-        // Queued: delivered inside loop.exec() even when the work ends
-        // before the loop starts.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        finished.store(true, std::memory_order_release);
     });
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished.load(std::memory_order_acquire))
+            loop.quit();
+    });
+    poll.start(5);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     return result;
