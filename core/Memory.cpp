@@ -9,6 +9,7 @@
 #include <mutex>
 #include <random>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -37,20 +38,41 @@ TPageNoise& PageNoise()
     return noise;
 }
 
-// A bare or relative name is looked for in the current folder first, then in
-// the folder of the running program.
-std::string FindRomFile(const std::string& name)
+// Where a ROM file is looked for, in order: a bare or relative name in the
+// current folder first, then in the folder of the running program.
+std::vector<std::string> RomFilePlaces(const std::string& name)
 {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path path(name);
-    if (path.is_absolute() || fs::exists(path, error))
-        return name;
+    if (name.empty() || path.is_absolute())
+        return {name};
+    std::vector<std::string> places;
+    const fs::path here = fs::absolute(path, error);
+    places.push_back(error ? name : here.string());
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (error)
-        return name;
-    const fs::path beside = program.parent_path() / path;
-    return fs::exists(beside, error) ? beside.string() : name;
+    if (!error)
+        places.push_back((program.parent_path() / path).string());
+    return places;
+}
+
+// The first place that holds the file, or the name as it stands.
+std::string FindRomFile(const std::string& name)
+{
+    std::error_code error;
+    for (const std::string& place : RomFilePlaces(name))
+        if (std::filesystem::exists(place, error))
+            return place;
+    return name;
+}
+
+const char* RomSlotName(i32 romSlot)
+{
+    switch (romSlot) {
+    case 0: return "48 BASIC ROM";
+    case 1: return "128 ROM";
+    default: return "disk-interface ROM";
+    }
 }
 
 }  // namespace
@@ -102,6 +124,7 @@ void TMemory::BuildModel(i32 model)
         Pages[n].ReadOnly = 0;
     }
     Model = model;
+    RomReport.clear();
 
     if (model == Model48) {
         AddRomPage(0, 0, settings.Rom48File, settings.Rom48Bank);
@@ -127,22 +150,45 @@ void TMemory::AddRomPage(i32 romSlot, i32 page, const std::string& file, i32 ban
 {
     RomPages[romSlot] = static_cast<u8>(page);
     Pages[page].ReadOnly = 1;
-    // A ROM that cannot be loaded keeps its random bytes and stays read-only.
-    LoadRomPage(file, page, bank);
+    // A ROM that cannot be loaded keeps its random bytes and stays read-only;
+    // the report tells the user why the machine may not start.
+    const std::string problem = TryLoadRomPage(file, page, bank);
+    if (problem.empty())
+        return;
+    std::string places;
+    for (const std::string& place : RomFilePlaces(file))
+        places += (places.empty() ? "" : " and ") + place;
+    RomReport += std::string("The ") + RomSlotName(romSlot) + " (bank " + std::to_string(bank) + " of \"" + file +
+                 "\") could not be loaded: " + problem + ". Looked for as " + places + ".\n";
 }
 
 bool TMemory::LoadRomPage(const std::string& fileName, i32 page, i32 bank)
 {
-    if (page < 0 || page >= PageCount || bank < 0)
-        return false;
-    const TFile file(FindRomFile(fileName));
+    return TryLoadRomPage(fileName, page, bank).empty();
+}
+
+std::string TMemory::TryLoadRomPage(const std::string& fileName, i32 page, i32 bank)
+{
+    if (page < 0 || page >= PageCount)
+        return "there is no such page";
+    if (bank < 0)
+        return "there is no such bank";
+    const std::string found = FindRomFile(fileName);
+    std::error_code error;
+    if (!std::filesystem::exists(found, error))
+        return "no such file";
+    const TFile file(found);
     const i64 size = file.GetSize();
     const i64 bankSize = TMemoryPage::Size;
-    if (size == 0 || size % bankSize != 0 || size < (static_cast<i64>(bank) + 1) * bankSize)
-        return false;
+    if (size == 0)
+        return "the file is empty or cannot be read";
+    if (size % bankSize != 0)
+        return "its " + std::to_string(size) + " bytes are not a whole number of 16 KB banks";
+    if (size < (static_cast<i64>(bank) + 1) * bankSize)
+        return "the file holds only " + std::to_string(size / bankSize) + " banks of 16 KB";
     const std::span<const u8> bytes = file.GetBytes().subspan(static_cast<size_t>(bank * bankSize), bankSize);
     std::copy(bytes.begin(), bytes.end(), Pages[page].Data);
-    return true;
+    return {};
 }
 
 void TMemory::SetRamPage(u8 bank)

@@ -48,6 +48,10 @@ public:
     // of 16 KB or a file too short for the bank. The file is looked for as
     // named (the current folder for a bare name) and then beside the program.
     bool LoadRomPage(const std::string& fileName, i32 page, i32 bank);
+    // What the last build of the model could not load: one line for each ROM
+    // that kept its random bytes, naming the ROM, its file and bank, why it
+    // failed and where the file was looked for. Empty when every ROM loaded.
+    const std::string& GetRomReport() const { return RomReport; }
 
     // --- Processor access (hot path) ---
 
@@ -131,6 +135,8 @@ private:
     void SetSlot(i32 slot, TMemoryPage* page) { Slots[slot].store(page, std::memory_order_relaxed); }
     void BuildModel(i32 model);
     void AddRomPage(i32 romSlot, i32 page, const std::string& file, i32 bank);
+    // LoadRomPage with the reason of a failure (empty when it loaded).
+    std::string TryLoadRomPage(const std::string& fileName, i32 page, i32 bank);
 
     std::array<std::atomic<TMemoryPage*>, 4> Slots{};
     std::unique_ptr<TMemoryPage[]> Pages;
@@ -140,6 +146,7 @@ private:
     std::atomic<u8> RomSlot{0};
     std::array<u8, 4> RomPages{NoRomPage, NoRomPage, NoRomPage, NoRomPage};
     u8 DiskInterface = 0;
+    std::string RomReport;
     // What the slots show while there are no pages: 0xFF, read-only.
     std::unique_ptr<TMemoryPage> Unmapped;
 };

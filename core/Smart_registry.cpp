@@ -1,5 +1,8 @@
 #include "core/Smart_registry.h"
 
+#include "core/Home_folder.h"
+#include "core/Replacing_file.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -9,8 +12,6 @@
 #include <limits>
 #include <sstream>
 
-#include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -300,34 +301,19 @@ bool TRegistryStore::Save()
     if (!CanWrite)
         return false;
 
-    namespace fs = std::filesystem;
-    std::error_code error;
     // Writing through a symbolic link keeps the link and replaces its target
-    // (which need not exist yet).
-    fs::path target = Path;
-    for (int links = 0; fs::is_symlink(target, error); ++links) {
-        fs::path next = fs::read_symlink(target, error);
-        if (error || links == 16)
-            return false;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    fs::path parent = target.parent_path();
+    // (which need not exist yet, nor its folder).
+    const std::string target = TReplacingFile::FollowLinks(Path);
+    if (target.empty())
+        return false;
+    const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+    std::error_code error;
     if (!parent.empty())
-        fs::create_directories(parent, error);
+        std::filesystem::create_directories(parent, error);
 
-    const std::string temporary = TemporaryFileFor(target.string());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
+    TReplacingFile file(target);
+    if (file.GetFd() < 0 || !WriteAll(file.GetFd(), Text()) || !file.Commit())
         return false;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
-    bool written = WriteAll(fd, Text()) && ::fsync(fd) == 0;
-    written = (::close(fd) == 0) && written;
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
     Dirty = false;
     return true;
 }
@@ -339,20 +325,9 @@ std::string TRegistryStore::DefaultFile()
     if (config && config[0] == '/') {
         folder = config;
     } else {
-        const char* home = std::getenv("HOME");
-        std::string homeFolder = (home && home[0]) ? home : "";
-        if (homeFolder.empty()) {
-            if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-                homeFolder = entry->pw_dir;
-        }
-        folder = (homeFolder.empty() ? std::string(".") : homeFolder) + "/.config";
+        folder = HomeFolder() + "/.config";
     }
     return folder + "/quorvane/registry.ini";
-}
-
-std::string TRegistryStore::TemporaryFileFor(const std::string& file)
-{
-    return file + "." + std::to_string(::getpid()) + ".tmp";
 }
 
 // ---------------------------------------------------------------------------

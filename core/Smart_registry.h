@@ -36,16 +36,15 @@ public:
     std::optional<i32> ReadInteger(const std::string& keyPath, const std::string& name) const;
     void WriteInteger(const std::string& keyPath, const std::string& name, i32 value);
 
-    // Writes a temporary file beside the store and renames it over the old
-    // one, so a failure or a crash leaves the old file whole. Returns false
+    // Writes a temporary file beside the store (see TReplacingFile) and
+    // renames it over the old one, so a failure or a crash leaves the old
+    // file whole. Returns false
     // (and leaves the store modified) when it could not.
     bool Save();
 
     // $XDG_CONFIG_HOME/quorvane/registry.ini, with ~/.config when the
     // variable is unset or not an absolute path.
     static std::string DefaultFile();
-    // The temporary file Save writes first (unique to this process).
-    static std::string TemporaryFileFor(const std::string& file);
 
 private:
     struct TSection {

@@ -3,15 +3,12 @@
 #include "core/Ay.h"
 #include "core/Memory.h"
 #include "core/Memory_pagination.h"
+#include "core/Replacing_file.h"
 #include "core/Video_card.h"
 #include "core/Z80.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -44,54 +41,16 @@ bool WriteAll(int fd, const u8* data, size_t size)
 
 // Writes the bytes to a fresh file beside the target and renames it over
 // the target once every write, the flush and the close have succeeded, so
-// the target is either the old file or the whole new one. A symbolic link
-// at the path is followed: the file it names is replaced, not the link.
+// the target is either the old file or the whole new one.
 void WriteReplacing(const std::string& path, const std::vector<u8>& bytes)
 {
-    namespace fs = std::filesystem;
-    if (path.empty())
-        FailSave(ENOENT);
-    fs::path target(path);
-    std::error_code ignored;
-    if (fs::is_symlink(target, ignored)) {
-        const fs::path resolved = fs::weakly_canonical(target, ignored);
-        if (!ignored)
-            target = resolved;
-    }
-    fs::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
-
-    static std::atomic<u32> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                               std::to_string(counter.fetch_add(1))))
-                        .string();
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            FailSave(errno);
-    }
-    if (fd < 0)
-        FailSave(EEXIST);
-
-    // A file that is replaced keeps its permissions.
-    struct stat old {};
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        fchmod(fd, old.st_mode & 07777);
-
-    int error = 0;
-    if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0)
-        error = errno != 0 ? errno : EIO;
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        FailSave(error);
-    }
+    TReplacingFile file(path);
+    if (file.GetFd() < 0)
+        FailSave(file.GetError());
+    if (!WriteAll(file.GetFd(), bytes.data(), bytes.size()))
+        FailSave(errno != 0 ? errno : EIO);
+    if (!file.Commit())
+        FailSave(file.GetError());
 }
 
 }  // namespace

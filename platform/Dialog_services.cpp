@@ -1,6 +1,7 @@
 #include "platform/Dialog_services.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -33,6 +34,16 @@ void SetMessageBoxes(TMessageBoxes* boxes)
     InstalledMessageBoxes = boxes;
 }
 
+bool MayReplaceFile(QWidget* parent, const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return true;
+    const QString question =
+        QStringLiteral("File \"") + path + QStringLiteral("\" already exist!\nDo you want to replace it?");
+    return MessageBoxes().MessageBox(parent, QStringLiteral(" Warning!"), question, TMessageIcon::Warning,
+                                     TMessageButtons::YesNo) == TMessageResult::Yes;
+}
+
 QString QtFileFilter(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -47,16 +58,36 @@ QString QtFileFilter(const QString& filter)
     return entries.join(QStringLiteral(";;"));
 }
 
-QString TQtFileDialogs::GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
-                                        const QString& filter)
+namespace {
+
+// One modal file dialog with the options applied; the chosen path, or empty.
+QString RunFileDialog(QWidget* parent, const QString& caption, const QString& directory, const QString& filter,
+                      const TFileDialogOptions& options, bool save)
 {
-    return QFileDialog::getOpenFileName(parent, caption, directory, QtFileFilter(filter));
+    QFileDialog dialog(parent, caption, directory, QtFileFilter(filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(options.DefaultSuffix);
+    if (options.ShowHidden)
+        dialog.setFilter(dialog.filter() | QDir::Hidden);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.ConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString TQtFileDialogs::GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
+                                        const QString& filter, const TFileDialogOptions& options)
+{
+    return RunFileDialog(parent, caption, directory, filter, options, false);
 }
 
 QString TQtFileDialogs::GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
-                                        const QString& filter)
+                                        const QString& filter, const TFileDialogOptions& options)
 {
-    return QFileDialog::getSaveFileName(parent, caption, directory, QtFileFilter(filter));
+    return RunFileDialog(parent, caption, directory, filter, options, true);
 }
 
 TMessageResult TQtMessageBoxes::MessageBox(QWidget* parent, const QString& caption, const QString& text,
@@ -103,20 +134,21 @@ TScriptedFileDialogs::~TScriptedFileDialogs()
 }
 
 QString TScriptedFileDialogs::GetOpenFileName(QWidget*, const QString& caption, const QString& directory,
-                                              const QString& filter)
+                                              const QString& filter, const TFileDialogOptions& options)
 {
-    return Next(false, caption, directory, filter);
+    return Next(false, caption, directory, filter, options);
 }
 
 QString TScriptedFileDialogs::GetSaveFileName(QWidget*, const QString& caption, const QString& directory,
-                                              const QString& filter)
+                                              const QString& filter, const TFileDialogOptions& options)
 {
-    return Next(true, caption, directory, filter);
+    return Next(true, caption, directory, filter, options);
 }
 
-QString TScriptedFileDialogs::Next(bool save, const QString& caption, const QString& directory, const QString& filter)
+QString TScriptedFileDialogs::Next(bool save, const QString& caption, const QString& directory, const QString& filter,
+                                   const TFileDialogOptions& options)
 {
-    Asked.push_back({save, caption, directory, filter});
+    Asked.push_back({save, caption, directory, filter, options});
     if (Answers.empty())
         return {};
     QString answer = Answers.front();

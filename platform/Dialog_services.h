@@ -20,6 +20,20 @@ enum class TMessageIcon { None, Information, Warning, Error, Question };
 enum class TMessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class TMessageResult { Ok, Cancel, Yes, No };
 
+// How a file dialog behaves beyond its caption, folder and filter.
+struct TFileDialogOptions {
+    // Added to a typed name that has no extension ("bin", without the dot);
+    // empty adds nothing.
+    QString DefaultSuffix;
+    // Hidden files are listed too.
+    bool ShowHidden = false;
+    // A save dialog asks before a chosen file that exists is replaced. Off
+    // where the caller asks for itself or writes without replacing.
+    bool ConfirmOverwrite = true;
+
+    bool operator==(const TFileDialogOptions&) const = default;
+};
+
 class TFileDialogs {
 public:
     virtual ~TFileDialogs() = default;
@@ -27,9 +41,9 @@ public:
     // The filter is in the "Name|*.a; *.b|Other|*.c" form the dialogs are
     // described in. The result is the chosen path, empty when cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
-                                    const QString& filter) = 0;
+                                    const QString& filter, const TFileDialogOptions& options = {}) = 0;
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
-                                    const QString& filter) = 0;
+                                    const QString& filter, const TFileDialogOptions& options = {}) = 0;
 };
 
 class TMessageBoxes {
@@ -49,15 +63,19 @@ void SetFileDialogs(TFileDialogs* dialogs);
 TMessageBoxes& MessageBoxes();
 void SetMessageBoxes(TMessageBoxes* boxes);
 
+// When a file of that name exists, asks whether to replace it (a warning
+// box with Yes and No); true when there is no such file or the answer is Yes.
+bool MayReplaceFile(QWidget* parent, const QString& path);
+
 // "Name|*.a; *.b|Other|*.c" as Qt writes it: "Name (*.a *.b);;Other (*.c)".
 QString QtFileFilter(const QString& filter);
 
 class TQtFileDialogs : public TFileDialogs {
 public:
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
-                            const QString& filter) override;
+                            const QString& filter, const TFileDialogOptions& options = {}) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
-                            const QString& filter) override;
+                            const QString& filter, const TFileDialogOptions& options = {}) override;
 };
 
 class TQtMessageBoxes : public TMessageBoxes {
@@ -75,6 +93,7 @@ public:
         QString Caption;
         QString Directory;
         QString Filter;
+        TFileDialogOptions Options;
     };
 
     TScriptedFileDialogs();
@@ -87,12 +106,13 @@ public:
     const std::vector<TRequest>& Requests() const { return Asked; }
 
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
-                            const QString& filter) override;
+                            const QString& filter, const TFileDialogOptions& options = {}) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
-                            const QString& filter) override;
+                            const QString& filter, const TFileDialogOptions& options = {}) override;
 
 private:
-    QString Next(bool save, const QString& caption, const QString& directory, const QString& filter);
+    QString Next(bool save, const QString& caption, const QString& directory, const QString& filter,
+                 const TFileDialogOptions& options);
 
     std::deque<QString> Answers;
     std::vector<TRequest> Asked;

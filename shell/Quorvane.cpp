@@ -7,14 +7,18 @@
 // settings (read from the per-user store), the application titled
 // "Quorvane", the host keyboard, the main window (which builds the sound
 // output, the computer and the key thread), the dialogs, and the message
-// loop. Everything goes in the reverse order.
+// loop, after a word about any ROM that could not be loaded. Everything goes
+// in the reverse order.
 #include "core/Clock.h"
+#include "core/Computer.h"
+#include "core/Memory.h"
 #include "core/Settings.h"
 #include "platform/Application.h"
 #include "platform/Qt_key_source.h"
 #include "platform/Sdl_sound_device.h"
 #include "shell/Ide.h"
 #include "shell/Main.h"
+#include "shell/Rom_report.h"
 #include "views/Debugger_views.h"
 #include "views/Machine_views.h"
 #include "views/Project_views.h"
@@ -81,6 +85,7 @@ int main(int argc, char** argv)
                 CreateDumpDialogs(mainWindow.get());  // save-dump, load-dump, save-snapshot
                 CreateAboutDialog(mainWindow.get());
                 mainWindow->show();
+                ReportRomProblems(mainWindow.get(), *mainWindow->GetComputer()->Memory);
                 result = app.exec();
                 // The clock paces by sleeping from here on; the run has ended.
                 clock.Stop();

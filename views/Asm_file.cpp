@@ -12,8 +12,7 @@ constexpr int LF = 10;
 constexpr int Tab = 9;
 
 // The name of a path: what follows the last "/" of a Linux path, or, in a
-// path of the Windows form the projects make up ("C:\ZXProjects\File1.asm"),
-// the last "\" or ":".
+// path of the Windows form ("C:\ZXProjects\File1.asm"), the last "\" or ":".
 std::string NameOf(const std::string& path)
 {
     const std::size_t slash = path.find_last_of('/');
@@ -29,7 +28,7 @@ TAsmFile::TAsmFile(TProject* project, i32 number)
     , MadeUp(true)
     , Lifetime(std::make_shared<const char>(0))
 {
-    Path = (project ? project->GetFolder() : std::string(TProjectGroup::DefaultFolder)) + "\\" + Name;
+    Path = (project ? project->GetFolder() : TProjectGroup::DefaultFolder()) + "/" + Name;
     Load();
 }
 

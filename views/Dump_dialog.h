@@ -6,6 +6,8 @@
 
 #include "core/Types.h"
 
+#include "platform/Dialog_services.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -43,6 +45,10 @@ class TDumpDialog : public QDialog {
 public:
     static constexpr const char* SelectFilter = "Binary File (*.Bin)|*.Bin|Any File (*.*)|*.*";
     static constexpr const char* SelectTitle = "Select Binary File Location";
+    // The browse dialog of both: "bin" added to a bare name, hidden files
+    // listed, and no question of its own about replacing a file (the save
+    // dialog asks itself, and only in the mode that replaces one).
+    static TFileDialogOptions SelectOptions() { return {QStringLiteral("bin"), true, false}; }
 
     // Shows the dialog modally over this memory; returns the modal result.
     int Execute(TDataArray* data, TComputer* computer);

@@ -65,9 +65,10 @@ TExpressionF::~TExpressionF()
 }
 
 bool TExpressionF::Execute(const QString& caption, const QString& okText, const QPoint& position, u16 dollar,
-                           i32 size)
+                           i32 size, u32 limit)
 {
     Dollar = dollar;
+    Limit = limit;
     if (position != KeepPosition)
         move(position);
     setWindowTitle(caption);
@@ -124,7 +125,7 @@ void TExpressionF::Evaluate()
         Value = *static_cast<const u32*>(result);
         break;
     }
-    Valid = true;
+    Valid = Limit == 0 || Value < Limit;
 }
 
 QString TExpressionF::FormatResult(i32 size, u32 value)

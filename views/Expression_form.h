@@ -36,8 +36,11 @@ public:
 
     // Shows the dialog modally with the caption and OK text, at the screen
     // position (or where it was), "$" standing for dollar, the value read
-    // as the size. True when it closed with OK.
-    bool Execute(const QString& caption, const QString& okText, const QPoint& position, u16 dollar, i32 size);
+    // as the size. A limit other than 0 accepts only values below it: the
+    // others show "Error!" like a text that does not evaluate. True when it
+    // closed with OK.
+    bool Execute(const QString& caption, const QString& okText, const QPoint& position, u16 dollar, i32 size,
+                 u32 limit = 0);
 
     // The value of the last evaluation (a u8, u16 or u32 by the size asked
     // for), or null when it failed. A copy owned by the dialog: other uses
@@ -73,6 +76,7 @@ private:
 
     i32 Size = SizeWord;
     u16 Dollar = 0;
+    u32 Limit = 0;
     bool Valid = false;
     u32 Value = 0;
 };

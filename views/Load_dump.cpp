@@ -198,7 +198,7 @@ void TLoadDumpF::LocationLEChange()
 void TLoadDumpF::SelectBClick()
 {
     const QString path = FileDialogs().GetOpenFileName(this, QString::fromLatin1(SelectTitle), LocationLE->text(),
-                                                       QString::fromLatin1(SelectFilter));
+                                                       QString::fromLatin1(SelectFilter), SelectOptions());
     if (!path.isEmpty())
         LocationLE->setText(path);
 }

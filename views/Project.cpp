@@ -8,7 +8,7 @@ TProject::TProject(TProjectGroup* group, i32 number)
     : Group(group)
     , Name("Project" + std::to_string(number))
 {
-    Path = GetFolder() + "\\" + Name + ".ZXPrj";
+    Path = GetFolder() + "/" + Name + ".ZXPrj";
     NewFile();
 }
 
@@ -16,7 +16,7 @@ TProject::~TProject() = default;
 
 std::string TProject::GetFolder() const
 {
-    return Group ? Group->GetFolder() : std::string(TProjectGroup::DefaultFolder);
+    return Group ? Group->GetFolder() : TProjectGroup::DefaultFolder();
 }
 
 TAsmFile* TProject::NewFile()

@@ -1,9 +1,15 @@
 #include "views/Project_group.h"
 
+#include "core/Home_folder.h"
 #include "views/Asm_file.h"
 #include "views/Project.h"
 
 #include <algorithm>
+
+std::string TProjectGroup::DefaultFolder()
+{
+    return HomeFolder() + "/ZXProjects";
+}
 
 TProjectGroup::TProjectGroup() = default;
 
@@ -53,7 +59,7 @@ std::string TProjectGroup::GetPath() const
 void TProjectGroup::SetName(const std::string& name)
 {
     Name = name;
-    Path = Folder + "\\" + name + ".ZXGrp";
+    Path = Folder + "/" + name + ".ZXGrp";
     Modified = true;
 }
 

@@ -4,8 +4,8 @@
 //
 // Nothing of the tree is ever written to disk and no project or group file
 // is ever read: the ".ZXGrp" and ".ZXPrj" paths are names the tree makes up
-// to show, in the form the projects have always shown them
-// ("C:\ZXProjects\ProjectGroup.ZXGrp").
+// to show, in a "ZXProjects" folder of the user's home
+// ("/home/ann/ZXProjects/ProjectGroup.ZXGrp"), which is never created.
 //
 // Project and file numbers only grow: a number is never given twice in the
 // life of the group, so a removed file's name does not come back.
@@ -21,7 +21,8 @@ class TProject;
 
 class TProjectGroup {
 public:
-    static constexpr const char* DefaultFolder = "C:\\ZXProjects";
+    // The folder the made-up paths name: "ZXProjects" in the user's home.
+    static std::string DefaultFolder();
     static constexpr const char* DefaultName = "ProjectGroup";
     // What the name and the path read while the group has no name.
     static constexpr const char* NoProjectGroup = "<No Project Group>";
@@ -66,6 +67,6 @@ private:
     i32 NextFileNo = 1;
     std::string Path;
     std::string Name;
-    std::string Folder = DefaultFolder;
+    std::string Folder = DefaultFolder();
     bool Modified = true;
 };

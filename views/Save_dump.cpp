@@ -2,25 +2,28 @@
 
 #include "core/Computer.h"
 #include "core/Data_array.h"
+#include "core/Replacing_file.h"
 #include "platform/Application.h"
 #include "platform/Dialog_services.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 TSaveDumpF* SaveDumpF = nullptr;
@@ -43,61 +46,31 @@ bool WriteFully(int fd, const u8* data, size_t n, i64 position)
     return true;
 }
 
-// A fresh file beside the target that takes the target's place only on
-// Commit, after everything was written and synced; otherwise it is removed.
-// Symbolic links are followed, so a link keeps pointing at the new file,
-// and an existing file's permissions carry over.
-class TReplacement {
-public:
-    explicit TReplacement(const std::string& path)
-    {
-        std::error_code error;
-        const std::filesystem::path canonical = std::filesystem::canonical(path, error);
-        Target = error ? std::filesystem::path(path) : canonical;
-        const std::filesystem::path folder = Target.parent_path().empty() ? "." : Target.parent_path();
-        static std::atomic<u32> counter{0};
-        for (int attempt = 0; attempt < 100 && Fd < 0; ++attempt) {
-            const std::string name = "." + Target.filename().string() + "." + std::to_string(::getpid()) + "." +
-                                     std::to_string(counter.fetch_add(1)) + ".tmp";
-            Temporary = (folder / name).string();
-            Fd = ::open(Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (Fd < 0 && errno != EEXIST)
-                break;
-        }
-        struct stat old {};
-        if (Fd >= 0 && ::stat(Target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-            ::fchmod(Fd, old.st_mode & 07777);
-    }
-    ~TReplacement()
-    {
-        if (Fd >= 0) {
-            ::close(Fd);
-            ::unlink(Temporary.c_str());
-        }
-    }
-    TReplacement(const TReplacement&) = delete;
-    TReplacement& operator=(const TReplacement&) = delete;
-
-    int GetFd() const { return Fd; }
-
-    bool Commit()
-    {
-        if (Fd < 0)
-            return false;
-        const bool synced = ::fsync(Fd) == 0;
-        const bool closed = ::close(Fd) == 0;
-        Fd = -1;
-        if (synced && closed && ::rename(Temporary.c_str(), Target.c_str()) == 0)
-            return true;
-        ::unlink(Temporary.c_str());
-        return false;
-    }
-
-private:
-    std::filesystem::path Target;
-    std::string Temporary;
-    int Fd = -1;
-};
+// Runs the work on a thread of its own while this (the user-interface)
+// thread goes on handling everything but user input: the windows repaint
+// and the emulated screen keeps running, however long the file takes. The
+// two threads share only the finished flag and the result, which is read
+// after the join; the loop looks at the flag every few milliseconds, so no
+// call crosses from the worker into Qt.
+bool RunBesideTheEventLoop(const std::function<bool()>& work)
+{
+    std::atomic<bool> finished{false};
+    bool result = false;
+    std::thread worker([&] {
+        result = work();
+        finished.store(true, std::memory_order_release);
+    });
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished.load(std::memory_order_acquire))
+            loop.quit();
+    });
+    poll.start(5);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return result;
+}
 
 } // namespace
 
@@ -108,7 +81,7 @@ bool TSaveDumpF::WriteNewFile(const QString& path, std::span<const u8> bytes)
 {
     if (path.isEmpty())
         return false;
-    TReplacement file(LocalPath(path));
+    TReplacingFile file(LocalPath(path));
     return file.GetFd() >= 0 && WriteFully(file.GetFd(), bytes.data(), bytes.size(), 0) && file.Commit();
 }
 
@@ -141,7 +114,7 @@ bool TSaveDumpF::WriteAtOffset(const QString& path, i64 offset, std::span<const 
     // The new contents go into a copy that replaces the file only when
     // complete: bytes overwritten in place could not be brought back after
     // a failed write.
-    TReplacement copy(local);
+    TReplacingFile copy(local);
     bool ok = copy.GetFd() >= 0;
     std::vector<u8> chunk(1 << 16);
     i64 position = 0;
@@ -375,13 +348,21 @@ void TSaveDumpF::AppendCBClick()
 void TSaveDumpF::SelectBClick()
 {
     const QString path = FileDialogs().GetSaveFileName(this, QString::fromLatin1(SelectTitle), LocationLE->text(),
-                                                       QString::fromLatin1(SelectFilter));
+                                                       QString::fromLatin1(SelectFilter), SelectOptions());
     if (!path.isEmpty())
         LocationLE->setText(path);
 }
 
+void TSaveDumpF::done(int result)
+{
+    if (!Busy)
+        TDumpDialog::done(result);
+}
+
 void TSaveDumpF::SaveBBClick()
 {
+    if (Busy)
+        return;
     // The Wrap box starts no check of its own: check again, so a block is
     // never saved across 0xFFFF after the box was cleared.
     Validate();
@@ -394,13 +375,8 @@ void TSaveDumpF::SaveBBClick()
 bool TSaveDumpF::Save()
 {
     const QString path = LocationLE->text();
-    if (NewCB->isChecked() && AskCB->isChecked() && !path.isEmpty() && QFileInfo::exists(path)) {
-        const QString question = QStringLiteral("File \"") + path +
-                                 QStringLiteral("\" already exist!\nDo you want to replace it?");
-        if (MessageBoxes().MessageBox(this, QString::fromLatin1(WarningCaption), question, TMessageIcon::Warning,
-                                      TMessageButtons::YesNo) != TMessageResult::Yes)
-            return false;  // the dialog stays open, nothing written
-    }
+    if (NewCB->isChecked() && AskCB->isChecked() && !MayReplaceFile(this, path))
+        return false;  // the dialog stays open, nothing written
 
     std::vector<u8> bytes(static_cast<size_t>(std::max<i64>(Length, 0)));
     if (Data) {
@@ -409,13 +385,25 @@ bool TSaveDumpF::Save()
             bytes[i] = Data->GetByte(static_cast<u16>(Start + i64(i)));
     }
 
+    // The file work (a whole copy of a large file for Write at Offset, a
+    // sync to a slow disk for every mode) runs off this thread; the dialog
+    // stays open and ignores closing until it is done.
+    const int mode = NewCB->isChecked() ? 0 : AppendCB->isChecked() ? 1 : 2;
+    const i64 offset = FileOffset;
     bool ok = Data != nullptr;
-    if (ok && NewCB->isChecked())
-        ok = WriteNewFile(path, bytes);
-    else if (ok && AppendCB->isChecked())
-        ok = AppendToFile(path, bytes);
-    else if (ok)
-        ok = WriteAtOffset(path, FileOffset, bytes);
+    if (ok) {
+        Busy = true;
+        ok = RunBesideTheEventLoop([path, mode, offset, bytes = std::move(bytes)] {
+            if (WriteStartsForTest)
+                WriteStartsForTest();
+            switch (mode) {
+            case 0: return WriteNewFile(path, bytes);
+            case 1: return AppendToFile(path, bytes);
+            default: return WriteAtOffset(path, offset, bytes);
+            }
+        });
+        Busy = false;
+    }
     if (!ok)
         MessageBoxes().MessageBox(this, QString::fromLatin1(SaveFailedCaption), QString::fromLatin1(SaveFailedText),
                                   TMessageIcon::Error, TMessageButtons::Ok);

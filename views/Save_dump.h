@@ -13,11 +13,14 @@
 // file is written beside the target and renamed over it only when complete;
 // an append that fails is cut back to the old length; a write at an offset
 // goes into a copy that replaces the file only when complete. The memory is
-// copied inside the computer's pause guard, so a run goes on around it.
+// copied inside the computer's pause guard, so a run goes on around it; the
+// file is then written on a thread of its own while the windows go on
+// repainting, so copying a large file does not freeze them.
 #pragma once
 
 #include "views/Dump_dialog.h"
 
+#include <functional>
 #include <span>
 
 class QCheckBox;
@@ -30,7 +33,6 @@ class TSaveDumpF : public TDumpDialog {
 public:
     static constexpr const char* SaveFailedText = "Can't save memory dump to binary file.";
     static constexpr const char* SaveFailedCaption = " Error!";
-    static constexpr const char* WarningCaption = " Warning!";
 
     explicit TSaveDumpF(QWidget* owner = nullptr);
     ~TSaveDumpF() override;
@@ -60,7 +62,14 @@ public:
     static bool AppendToFile(const QString& path, std::span<const u8> bytes);
     static bool WriteAtOffset(const QString& path, i64 offset, std::span<const u8> bytes);
 
+    // While a save writes its file the dialog neither saves again nor closes.
+    void done(int result) override;
+
     // --- Inspection (tests) ---
+    bool IsSaving() const { return Busy; }
+    // Runs on the writing thread before the file is touched (tests wait in
+    // it for the user-interface thread); empty in the program.
+    static inline std::function<void()> WriteStartsForTest;
     bool IsErrorShown() const { return ErrorShown; }
     bool IsLengthTyped() const { return LengthTyped; }
     bool IsEndTyped() const { return EndTyped; }
@@ -98,6 +107,7 @@ private:
     bool Save();
 
     bool ErrorShown = false;
+    bool Busy = false;
     bool LengthTyped = false;
     bool EndTyped = false;
     i64 Start = 0;

@@ -59,7 +59,7 @@ TSaveSnapshotF::TSaveSnapshotF(QWidget* owner)
 
     connect(FileNameLE, &QLineEdit::textChanged, this, Guard([this] { FileNameLEChange(); }));
     connect(SelectB, &QPushButton::clicked, this, Guard([this] { SelectBClick(); }));
-    connect(SaveBB, &QPushButton::clicked, this, &QDialog::accept);
+    connect(SaveBB, &QPushButton::clicked, this, Guard([this] { SaveBBClick(); }));
     connect(CancelBB, &QPushButton::clicked, this, &QDialog::reject);
     FileNameLEChange();
 }
@@ -122,6 +122,20 @@ void TSaveSnapshotF::SelectBClick()
     const QString start = FileNameLE->text().isEmpty() ? QString::fromLatin1(DefaultFileName) : FileNameLE->text();
     const QString path =
         FileDialogs().GetSaveFileName(this, windowTitle(), start, QString::fromLatin1(SaveDialogFilter));
-    if (!path.isEmpty())
-        FileNameLE->setText(path);
+    if (path.isEmpty())
+        return;
+    FileNameLE->setText(path);
+    BrowsedName = path;
+}
+
+void TSaveSnapshotF::SaveBBClick()
+{
+    const QString name = GetFileName();
+    if (name.isEmpty())
+        return;
+    if (name != BrowsedName && !MayReplaceFile(this, name))
+        return;  // the dialog stays open, the file untouched
+    // The answer given while browsing covers this one save.
+    BrowsedName.clear();
+    accept();
 }

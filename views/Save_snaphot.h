@@ -4,9 +4,10 @@
 // computer's pause guard, and shows a failure in a message box. The writer
 // replaces an old file only once the new one is complete.
 //
-// Only browsing asks before replacing an existing file; a name typed into
-// the edit is written over without a question. The dialog lives from
-// start-up to exit; its form and name persist between openings.
+// An existing file is never replaced without a question: browsing asks in
+// the file dialog, and Save asks for a name that was typed (or changed
+// after browsing); No keeps the dialog open. The dialog lives from start-up
+// to exit; its form and name persist between openings.
 #pragma once
 
 #include "core/Types.h"
@@ -47,6 +48,7 @@ public:
     void FormShow();
     void FileNameLEChange();
     void SelectBClick();
+    void SaveBBClick();
 
     // --- Components ---
     QLabel* FormatL;
@@ -61,6 +63,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // The name the file dialog last gave, whose replacement the user has
+    // already confirmed there for the next save.
+    QString BrowsedName;
 };
 
 extern TSaveSnapshotF* SaveSnapshotF;

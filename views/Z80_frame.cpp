@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // ---------------------------------------------------------------------------
 // Fields
 
@@ -536,6 +538,7 @@ void TZ80F::EditField(int part)
         return;
     QString caption;
     i32 size = TExpressionF::SizeWord;
+    u32 limit = 0;
     switch (field->Kind) {
     case KindWord:
         if (part == 0) {
@@ -558,6 +561,8 @@ void TZ80F::EditField(int part)
             return;
         caption = QStringLiteral("Edit curent frame tackt");
         size = TExpressionF::SizeDword;
+        // A T-state within the frame: 0 up to the frame length.
+        limit = std::max<u32>(g_Settings->TStatesPerFrame, 1);
         break;
     default:
         return;
@@ -570,7 +575,7 @@ void TZ80F::EditField(int part)
     const i32 place = field->Place;
     const QPoint position = Z80PB->mapToGlobal(QPoint(field->X + 1, field->Y + 16));
     const QPointer<TZ80F> self(this);
-    const bool ok = ExpressionF->Execute(caption, QStringLiteral("Update"), position, pc, size);
+    const bool ok = ExpressionF->Execute(caption, QStringLiteral("Update"), position, pc, size, limit);
     if (!self || !ok || !ExpressionF || !ExpressionF->IsValid())
         return;
     const u32 value = ExpressionF->GetDword();

@@ -218,6 +218,40 @@ TEST_F(MemoryTest, AMissingRomLeavesUniformRandomBytesThatStayReadOnly)
     EXPECT_EQ(first.ReadByte(0x0000), before);
 }
 
+TEST_F(MemoryTest, EveryRomThatCouldNotBeLoadedIsReportedWithItsFileBankAndReason)
+{
+    UseSyntheticRoms();
+    EXPECT_EQ(TMemory(TMemory::Model128).GetRomReport(), "") << "all loaded";
+
+    // A missing file, named bare: looked for here and beside the program.
+    const fs::path previous = fs::current_path();
+    fs::current_path(Folder);
+    Settings->Rom48File = "absent.rom";
+    Settings->Rom128File = WriteFile("short.rom", RomImage(Bank));
+    Settings->Rom128Bank = 1;
+    std::string report = TMemory(TMemory::Model128).GetRomReport();
+    fs::current_path(previous);
+    const std::string program = fs::read_symlink("/proc/self/exe").parent_path().string();
+    EXPECT_EQ(report,
+              "The 48 BASIC ROM (bank 1 of \"absent.rom\") could not be loaded: no such file. Looked for as " +
+                  (Folder / "absent.rom").string() + " and " + program + "/absent.rom.\n"
+                  "The 128 ROM (bank 1 of \"" + Settings->Rom128File +
+                  "\") could not be loaded: the file holds only 1 banks of 16 KB. Looked for as " +
+                  Settings->Rom128File + ".\n");
+
+    // An empty file and one that is not whole banks; a model change builds
+    // the report anew.
+    Settings->Rom48File = WriteFile("empty.rom", {});
+    TMemory memory(TMemory::Model48);
+    EXPECT_NE(memory.GetRomReport().find("the file is empty or cannot be read"), std::string::npos);
+    Settings->Rom48File = WriteFile("odd.rom", RomImage(40000));
+    memory.SetModel(TMemory::Model128);
+    report = memory.GetRomReport();
+    EXPECT_NE(report.find("48 BASIC ROM (bank 1 of"), std::string::npos) << report;
+    EXPECT_NE(report.find("its 40000 bytes are not a whole number of 16 KB banks"), std::string::npos) << report;
+    EXPECT_EQ(report.find("empty"), std::string::npos) << "the earlier report is gone";
+}
+
 // The program finds "roms.rom" in the current folder first, then beside
 // itself (the composed file sits beside the test programs).
 TEST_F(MemoryTest, TheRomFileIsLookedForInTheCurrentFolderThenBesideTheProgram)

@@ -2,6 +2,7 @@
 // and that writing it never loses the old file.
 #include "core/Settings.h"
 #include "core/Smart_registry.h"
+#include "tests/support/File_size_limit.h"
 #include "tests/support/Test_settings.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include <unistd.h>
 
@@ -29,6 +31,14 @@ std::string ReadText(const std::string& file)
 void WriteText(const std::string& file, const std::string& text)
 {
     std::ofstream(file, std::ios::binary) << text;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 bool Contains(const std::string& text, const std::string& part)
@@ -115,23 +125,46 @@ TEST(SmartRegistry, FailedWriteLeavesTheOldFile)
     const std::string store = folder.File("registry.ini");
     const std::string original = "[\\Software\\Tamrix\\Quorvane\\Options\\Emulator\\Video]\nDefaultZoom=3\n; keep me\n";
     WriteText(store, original);
-    // A folder where the temporary file must go makes the write fail.
-    const std::string temporary = TRegistryStore::TemporaryFileFor(store);
-    fs::create_directories(temporary + "/occupied");
     {
+        // Writes past a few bytes fail, as on a full disk.
+        TFileSizeLimit limit(16);
         TSettings settings(store);
         EXPECT_EQ(settings.DefaultZoom, 3);
         settings.DefaultZoom = 1;
     }
     EXPECT_EQ(ReadText(store), original);
-    EXPECT_TRUE(fs::is_directory(temporary + "/occupied"));
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"registry.ini"}) << "no temporary file left";
 
-    fs::remove_all(temporary);
     TRegistryStore direct(store);
     direct.WriteInteger("\\A", "B", 1);
     EXPECT_TRUE(direct.Save());
     EXPECT_FALSE(direct.Modified());
-    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"registry.ini"});
+}
+
+TEST(SmartRegistry, ALinkPlantedWhereATemporaryFileCouldGoIsNeverWrittenThrough)
+{
+    TTempFolder folder;
+    const std::string store = folder.File("registry.ini");
+    const std::string victim = folder.File("victim.txt");
+    WriteText(victim, "precious");
+    // Links at every name a temporary file of this process might take,
+    // in the spellings a writer could choose.
+    const std::string pid = std::to_string(::getpid());
+    std::vector<std::string> planted{store + "." + pid + ".tmp", store + ".tmp", store + "~"};
+    for (int n = 0; n < 64; ++n)
+        planted.push_back(folder.File(".registry.ini." + pid + "." + std::to_string(n) + ".tmp"));
+    for (const std::string& name : planted)
+        fs::create_symlink(victim, name);
+
+    TRegistryStore direct(store);
+    direct.WriteInteger("\\A", "B", 7);
+    EXPECT_TRUE(direct.Save());
+    EXPECT_EQ(ReadText(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(store)) << "no planted link took the store's place";
+    EXPECT_TRUE(Contains(ReadText(store), "B=7"));
+    for (const std::string& name : planted)
+        EXPECT_TRUE(fs::is_symlink(name)) << name;
 }
 
 TEST(SmartRegistry, UnreadableStoreIsLeftAlone)

@@ -3,6 +3,10 @@
 #include "platform/Dialog_services.h"
 #include "tests/shell/Qt_test_app.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
+
 TEST(DialogServices, TranslatesPipeFiltersToQtFilters)
 {
     EXPECT_EQ(QtFileFilter(QStringLiteral("All supported files|*.sna; *.z80; *.tzx; *.tap|Snapshot Sna|*.sna|"
@@ -51,4 +55,48 @@ TEST(DialogServices, ScriptedMessageBoxesRecordAndRestoreThePreviousService)
         EXPECT_TRUE(outer.Shown().empty());
     }
     EXPECT_EQ(&MessageBoxes(), before);
+}
+
+// The Qt dialogs take the options: what a caller asks for reaches the dialog.
+TEST(DialogServices, TheQtFileDialogsApplyTheirOptions)
+{
+    struct TSeen {
+        bool Found = false;
+        bool Save = false;
+        QString Suffix;
+        bool Hidden = false;
+        bool Confirm = false;
+    };
+    const auto inspectNextDialog = [](TSeen& seen) {
+        QTimer::singleShot(0, [&seen] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(widget);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                seen = {true, dialog->acceptMode() == QFileDialog::AcceptSave, dialog->defaultSuffix(),
+                        (dialog->filter() & QDir::Hidden) != 0, !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+                dialog->reject();
+            }
+        });
+    };
+    TQtFileDialogs dialogs;
+    TSeen save;
+    inspectNextDialog(save);
+    EXPECT_TRUE(dialogs
+                    .GetSaveFileName(nullptr, QStringLiteral("Save"), QString(), QStringLiteral("Binary|*.bin"),
+                                     {QStringLiteral("bin"), true, false})
+                    .isEmpty());
+    ASSERT_TRUE(save.Found);
+    EXPECT_TRUE(save.Save);
+    EXPECT_EQ(save.Suffix, QStringLiteral("bin"));
+    EXPECT_TRUE(save.Hidden);
+    EXPECT_FALSE(save.Confirm);
+
+    TSeen open;
+    inspectNextDialog(open);
+    EXPECT_TRUE(dialogs.GetOpenFileName(nullptr, QStringLiteral("Open"), QString(), QStringLiteral("Any|*.*")).isEmpty());
+    ASSERT_TRUE(open.Found);
+    EXPECT_FALSE(open.Save);
+    EXPECT_TRUE(open.Suffix.isEmpty());
+    EXPECT_FALSE(open.Hidden);
 }

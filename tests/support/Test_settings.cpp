@@ -26,6 +26,26 @@ TTempFolder::~TTempFolder()
 }
 
 // ---------------------------------------------------------------------------
+// TTempHome
+
+TTempHome::TTempHome()
+{
+    if (const char* home = std::getenv("HOME")) {
+        Previous = home;
+        HadHome = true;
+    }
+    ::setenv("HOME", Folder.Path().c_str(), 1);
+}
+
+TTempHome::~TTempHome()
+{
+    if (HadHome)
+        ::setenv("HOME", Previous.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+}
+
+// ---------------------------------------------------------------------------
 // TTestSettings
 
 TTestSettings::TTestSettings()

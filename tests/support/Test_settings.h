@@ -30,6 +30,23 @@ private:
     std::string Folder;
 };
 
+// A fresh temporary folder that is $HOME for the life of the object; the
+// previous value comes back afterwards.
+class TTempHome {
+public:
+    TTempHome();
+    ~TTempHome();
+    TTempHome(const TTempHome&) = delete;
+    TTempHome& operator=(const TTempHome&) = delete;
+
+    const std::string& Path() const { return Folder.Path(); }
+
+private:
+    TTempFolder Folder;
+    std::string Previous;
+    bool HadHome = false;
+};
+
 class TTestSettings {
 public:
     TTestSettings();

@@ -1,6 +1,7 @@
 // The source file model: lines, widths and tab expansion against coreutils'
 // expand(1), names and made-up paths, offsets and columns, and every caret
 // move, including a full walk through the sample and back.
+#include "tests/support/Test_settings.h"
 #include "tests/views/Source_file_testing.h"
 
 #include "views/Asm_file.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <unistd.h>
@@ -128,15 +130,14 @@ TEST_F(AsmFileTest, NameIsThePartAfterTheLastSeparator)
 
 TEST_F(AsmFileTest, ANewFileHasAMadeUpPathAndReadsNothing)
 {
-    // Even a file of that very name in the working folder is not read.
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(Folder.Path());
-    Folder.Write("C:\\ZXProjects\\File7.asm", "LD A,B\n");
+    // Even a file at that very path is not read.
+    TTempHome home;
+    std::filesystem::create_directory(home.Path() + "/ZXProjects");
+    std::ofstream(home.Path() + "/ZXProjects/File7.asm") << "LD A,B\n";
     TAsmFile file(nullptr, 7);
-    std::filesystem::current_path(previous);
 
     EXPECT_EQ(file.GetName(), "File7.asm");
-    EXPECT_EQ(file.GetPath(), "C:\\ZXProjects\\File7.asm");
+    EXPECT_EQ(file.GetPath(), home.Path() + "/ZXProjects/File7.asm");
     EXPECT_EQ(file.GetLineCount(), 0);
 }
 

@@ -375,6 +375,8 @@ TEST_F(LoadDump, TheBrowseButtonFillsTheLocation)
     EXPECT_FALSE(Files.Requests()[0].Save);
     EXPECT_EQ(Files.Requests()[0].Caption, QStringLiteral("Select Binary File Location"));
     EXPECT_EQ(Files.Requests()[0].Filter, QStringLiteral("Binary File (*.Bin)|*.Bin|Any File (*.*)|*.*"));
+    EXPECT_EQ(Files.Requests()[0].Options.DefaultSuffix, QStringLiteral("bin"));
+    EXPECT_TRUE(Files.Requests()[0].Options.ShowHidden);
 }
 
 TEST_F(LoadDump, ExecuteRunsModallyWithTheFieldEventsOn)

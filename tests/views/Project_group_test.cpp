@@ -1,12 +1,14 @@
 // The project group: its made-up name and path, projects numbered once in
 // the group's life, files numbered across all its projects, removal and
 // clearing.
+#include "tests/support/Test_settings.h"
 #include "views/Asm_file.h"
 #include "views/Project.h"
 #include "views/Project_group.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,13 +24,14 @@ std::vector<std::string> FileNames(const TProject& project)
 
 TEST(ProjectGroup, AFreshGroupIsEmptyNamelessAndModified)
 {
+    TTempHome home;
     TProjectGroup group;
     EXPECT_EQ(group.GetProjectCount(), 0);
     EXPECT_EQ(group.GetProject(0), nullptr);
     EXPECT_EQ(group.GetName(), "<No Project Group>");
     EXPECT_EQ(group.GetPath(), "<No Project Group>");
     EXPECT_FALSE(group.HasName());
-    EXPECT_EQ(group.GetFolder(), "C:\\ZXProjects");
+    EXPECT_EQ(group.GetFolder(), home.Path() + "/ZXProjects");
     EXPECT_TRUE(group.IsModified());
     EXPECT_EQ(group.NextFileNumber(), 1);
     EXPECT_EQ(group.NextFileNumber(), 2);
@@ -36,16 +39,18 @@ TEST(ProjectGroup, AFreshGroupIsEmptyNamelessAndModified)
 
 TEST(ProjectGroup, NewProjectsAreNumberedAndShareTheFileNumbers)
 {
+    TTempHome home;
+    const std::string folder = home.Path() + "/ZXProjects";
     TProjectGroup group;
     TProject* first = group.NewProject();
     EXPECT_EQ(group.GetName(), "ProjectGroup");
-    EXPECT_EQ(group.GetPath(), "C:\\ZXProjects\\ProjectGroup.ZXGrp");
+    EXPECT_EQ(group.GetPath(), folder + "/ProjectGroup.ZXGrp");
     EXPECT_EQ(first->GetName(), "Project1");
-    EXPECT_EQ(first->GetPath(), "C:\\ZXProjects\\Project1.ZXPrj");
+    EXPECT_EQ(first->GetPath(), folder + "/Project1.ZXPrj");
     EXPECT_EQ(first->GetGroup(), &group);
     EXPECT_TRUE(first->IsExpanded());
     EXPECT_EQ(FileNames(*first), std::vector<std::string>{"File1.asm"});
-    EXPECT_EQ(first->GetFile(0)->GetPath(), "C:\\ZXProjects\\File1.asm");
+    EXPECT_EQ(first->GetFile(0)->GetPath(), folder + "/File1.asm");
     EXPECT_EQ(first->GetFile(0)->GetLineCount(), 0);
 
     TProject* second = group.NewProject();
@@ -57,6 +62,7 @@ TEST(ProjectGroup, NewProjectsAreNumberedAndShareTheFileNumbers)
     EXPECT_EQ(group.GetProject(1), second);
     EXPECT_EQ(group.GetProject(2), nullptr);
     EXPECT_EQ(group.GetProject(-1), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(folder)) << "the folder is only named, never made";
 }
 
 TEST(ProjectGroup, NumbersAreNeverGivenTwice)
@@ -101,7 +107,7 @@ TEST(ProjectGroup, ANameTheUserGaveStaysWhenProjectsAreAdded)
     TProjectGroup group;
     group.SetName("Game");
     EXPECT_EQ(group.GetName(), "Game");
-    EXPECT_EQ(group.GetPath(), "C:\\ZXProjects\\Game.ZXGrp");
+    EXPECT_EQ(group.GetPath(), group.GetFolder() + "/Game.ZXGrp");
     group.NewProject();
     EXPECT_EQ(group.GetName(), "Game");
 

@@ -107,11 +107,11 @@ TEST_F(ProjectManager, AddNewProjectShowsTheActiveProjectWithItsFile)
 
     // The status shows the path of the selected node.
     View->SelectNode(ProjectNode(0));
-    EXPECT_EQ(View->GetStatusText(), QStringLiteral("C:\\ZXProjects\\Project1.ZXPrj"));
+    EXPECT_EQ(View->GetStatusText(), QString::fromStdString(Group.GetFolder() + "/Project1.ZXPrj"));
     View->SelectNode(FileNode(0, 0));
-    EXPECT_EQ(View->GetStatusText(), QStringLiteral("C:\\ZXProjects\\File1.asm"));
+    EXPECT_EQ(View->GetStatusText(), QString::fromStdString(Group.GetFolder() + "/File1.asm"));
     View->SelectNode(Top());
-    EXPECT_EQ(View->GetStatusText(), QStringLiteral("C:\\ZXProjects\\ProjectGroup.ZXGrp"));
+    EXPECT_EQ(View->GetStatusText(), QString::fromStdString(Group.GetFolder() + "/ProjectGroup.ZXGrp"));
     EXPECT_TRUE(PopupFor(Top()).contains(QStringLiteral("&Rename")));
     EXPECT_TRUE(View->RenameProjectGroupA->isEnabled());
 
@@ -268,7 +268,7 @@ TEST_F(ProjectManager, RenamingTheGroupNamesItAndAnEmptyNameUnnamesIt)
     Settle();
     EXPECT_EQ(Group.GetName(), "Demo");
     EXPECT_EQ(Top()->text(0), QStringLiteral("Demo"));
-    EXPECT_EQ(View->GetStatusText(), QStringLiteral("C:\\ZXProjects\\Demo.ZXGrp"));
+    EXPECT_EQ(View->GetStatusText(), QString::fromStdString(Group.GetFolder() + "/Demo.ZXGrp"));
 
     View->SelectNode(Top());
     Top()->setText(0, QString());

@@ -4,6 +4,7 @@
 // an old file exactly as it was (forced with a file-size limit).
 #include "tests/shell/Qt_test_app.h"
 #include "tests/support/Fake_host_services.h"
+#include "tests/support/File_size_limit.h"
 #include "tests/support/Test_settings.h"
 
 #include "core/Computer.h"
@@ -18,11 +19,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <sys/resource.h>
-
-#include <csignal>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -306,6 +306,47 @@ TEST_F(SaveDump, AppendAndOffsetKeepTheRestOfTheFile)
     EXPECT_TRUE(Boxes.Shown().empty());
 }
 
+TEST_F(SaveDump, TheWindowsGoOnWhileTheFileIsWrittenAndTheDialogWaitsForIt)
+{
+    const std::string path = Folder.File("big.bin");
+    TBytes expected = Counting(3 << 20, 1);
+    WriteAll(path, expected);
+    Dialog->LocationLE->setText(QString::fromStdString(path));
+    Type(Dialog->StartLE, "#8000");
+    Type(Dialog->LengthLE, "#100");
+    Dialog->NewCB->setChecked(false);
+    Dialog->AppendCB->setChecked(false);
+    Type(Dialog->OffsetLE, "#100000");
+
+    // The writing thread starts only once the user-interface thread has
+    // handled an event: a save that blocked that thread would never see it
+    // (the wait is bounded only so that such a fault fails instead of hanging).
+    std::promise<void> handled;
+    std::shared_future<void> seen = handled.get_future().share();
+    bool writerSawIt = false;
+    TSaveDumpF::WriteStartsForTest = [&] {
+        writerSawIt = seen.wait_for(std::chrono::minutes(1)) == std::future_status::ready;
+    };
+    bool savingMeanwhile = false;
+    QTimer::singleShot(0, Dialog.get(), [&] {
+        savingMeanwhile = Dialog->IsSaving();
+        Dialog->reject();       // closing waits for the save
+        Dialog->SaveBBClick();  // and a second save is not started
+        handled.set_value();
+    });
+    Dialog->SaveBBClick();
+    TSaveDumpF::WriteStartsForTest = nullptr;
+
+    EXPECT_TRUE(writerSawIt);
+    EXPECT_TRUE(savingMeanwhile);
+    EXPECT_FALSE(Dialog->IsSaving());
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
+    const TBytes block = MemoryRange(0x8000, 0x100);
+    std::copy(block.begin(), block.end(), expected.begin() + 0x100000);
+    EXPECT_EQ(ReadAll(path), expected);
+    EXPECT_TRUE(Boxes.Shown().empty());
+}
+
 TEST_F(SaveDump, AppendOrOffsetOnAMissingFileFailsAndCloses)
 {
     const std::string path = Folder.File("missing.bin");
@@ -350,6 +391,12 @@ TEST_F(SaveDump, TheBrowseButtonFillsTheLocation)
     ASSERT_EQ(Files.Requests().size(), 1u);
     EXPECT_TRUE(Files.Requests()[0].Save) << "a file that does not exist yet may be named";
     EXPECT_EQ(Files.Requests()[0].Caption, QStringLiteral("Select Binary File Location"));
+    // Only Save asks about replacing, and only in the mode that replaces:
+    // the file dialog never asks, whatever the mode.
+    const TFileDialogOptions options = Files.Requests()[0].Options;
+    EXPECT_EQ(options.DefaultSuffix, QStringLiteral("bin"));
+    EXPECT_TRUE(options.ShowHidden);
+    EXPECT_FALSE(options.ConfirmOverwrite);
 }
 
 // ---------------------------------------------------------------------------
@@ -357,27 +404,6 @@ TEST_F(SaveDump, TheBrowseButtonFillsTheLocation)
 // full disk would.
 
 namespace {
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &Old);
-        Previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = Old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &Old);
-        std::signal(SIGXFSZ, Previous);
-    }
-
-private:
-    rlimit Old{};
-    void (*Previous)(int) = nullptr;
-};
 
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
@@ -398,7 +424,7 @@ TEST(SaveDumpFiles, AFailedWriteLeavesTheOldFileAsItWas)
     const TBytes block = Counting(4000, 77);
     WriteAll(path, old);
     {
-        FileSizeLimit limit(2048);
+        TFileSizeLimit limit(2048);
         EXPECT_FALSE(TSaveDumpF::WriteNewFile(name, block));
         EXPECT_EQ(ReadAll(path), old) << "new/overwrite";
         EXPECT_FALSE(TSaveDumpF::AppendToFile(name, block));

@@ -88,6 +88,50 @@ TEST_F(SaveSnapshot, BrowsingFillsTheName)
     EXPECT_EQ(Files.Requests()[0].Filter, QStringLiteral("SNA Snapshot|*.sna"));
     EXPECT_EQ(Files.Requests()[0].Directory, QStringLiteral("filename.sna"));
     EXPECT_EQ(Files.Requests()[1].Directory, QStringLiteral("/somewhere/game.sna"));
+    EXPECT_TRUE(Files.Requests()[0].Options.ConfirmOverwrite) << "browsing asks before replacing";
+}
+
+TEST_F(SaveSnapshot, AnExistingFileIsReplacedOnlyAfterAYes)
+{
+    const std::string path = Folder.File("keep.sna");
+    std::ofstream(path) << "old";
+
+    // A typed name: No keeps the file and the dialog open.
+    Boxes.Answer(TMessageResult::No);
+    bool stayedOpen = false;
+    QTimer::singleShot(0, Dialog.get(), [&] {
+        Dialog->FileNameLE->setText(QString::fromStdString(path));
+        Dialog->SaveBB->click();
+        stayedOpen = Dialog->isVisible();
+        Dialog->CancelBB->click();
+    });
+    EXPECT_EQ(Dialog->Execute(Computer.get()), QDialog::Rejected);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(std::filesystem::file_size(path), 3u);
+    ASSERT_EQ(Boxes.Shown().size(), 1u);
+    EXPECT_EQ(Boxes.Shown()[0].Caption, QStringLiteral(" Warning!"));
+    EXPECT_EQ(Boxes.Shown()[0].Text, QStringLiteral("File \"") + QString::fromStdString(path) +
+                                         QStringLiteral("\" already exist!\nDo you want to replace it?"));
+    EXPECT_EQ(Boxes.Shown()[0].Icon, TMessageIcon::Warning);
+    EXPECT_EQ(Boxes.Shown()[0].Buttons, TMessageButtons::YesNo);
+
+    // Yes replaces it.
+    Boxes.Answer(TMessageResult::Yes);
+    EXPECT_EQ(SaveAs(path, 0), QDialog::Accepted);
+    EXPECT_EQ(std::filesystem::file_size(path), 49179u);
+    EXPECT_EQ(Boxes.Shown().size(), 2u);
+
+    // A name the file dialog gave was confirmed there: no second question.
+    Files.Answer(QString::fromStdString(path));
+    QTimer::singleShot(0, Dialog.get(), [&] {
+        Dialog->SelectBClick();
+        Dialog->SaveBB->click();
+    });
+    EXPECT_EQ(Dialog->Execute(Computer.get()), QDialog::Accepted);
+    EXPECT_EQ(Boxes.Shown().size(), 2u);
+    // That answer covered one save: the next one asks again.
+    EXPECT_EQ(SaveAs(path, 0), QDialog::Accepted);
+    EXPECT_EQ(Boxes.Shown().size(), 3u);
 }
 
 TEST_F(SaveSnapshot, OkWritesTheChosenFormThatReadsBack)

@@ -258,6 +258,28 @@ TEST_F(RegistersView, TheFrameTactAndOneByteOfAPairAreEditedToo)
         EXPECT_EQ(caption, QStringLiteral("Edit curent frame tackt"));
         EXPECT_EQ(Cpu->Tact, 1234);
     }
+    // Only a T-state within the frame: a value from the frame length up (or
+    // below 0) is refused as a text that does not evaluate would be.
+    const u32 frame = g_Settings->TStatesPerFrame;
+    for (const QString& text : {QString::number(frame), QStringLiteral("-1"), QStringLiteral("#FFFFFFFF")}) {
+        QString shown;
+        bool okEnabled = true;
+        TModalAnswer answer(ExpressionF, [&](QDialog&) {
+            ExpressionF->ExprCB->setEditText(text);
+            shown = ExpressionF->EvalP->text();
+            okEnabled = ExpressionF->OkBB->isEnabled();
+            ExpressionF->CancelBB->click();
+        });
+        View->EditAExecute();
+        EXPECT_EQ(shown, QStringLiteral("Error!")) << text.toStdString();
+        EXPECT_FALSE(okEnabled) << text.toStdString();
+        EXPECT_EQ(Cpu->Tact, 1234);
+    }
+    {
+        TModalAnswer answer(ExpressionF, TypeAndOk(QString::number(frame - 1)));
+        View->EditAExecute();
+        EXPECT_EQ(Cpu->Tact, static_cast<i32>(frame - 1));
+    }
     Select("DE ");
     Cpu->DE.W = 0xAABB;
     {
