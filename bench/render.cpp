@@ -8,6 +8,7 @@
 #include "core/Video_card.h"
 #include "core/Z80.h"
 #include "host/Render_gdi_8bit.h"
+#include "host/Zoomed_picture.h"
 
 #include <chrono>
 #include <cstdio>
@@ -81,6 +82,23 @@ int main()
         Measure("ShowBeamMarker + HideBeamMarker", 20000, [&](int i) {
             render.ShowBeamMarker(static_cast<i32>((i * 331) % 71'680));
             render.HideBeamMarker();
+        });
+
+        TIndexedSurface& surface = *render.GetDC();
+        TZoomedPicture picture;
+        const i32 width = surface.GetWidth();
+        const i32 height = surface.GetHeight();
+        picture.Update(surface, 0, 0, width, height, 2);
+        Measure("Zoomed picture (x2), unchanged frame", 5000, [&](int) {
+            surface.Publish();
+            picture.Update(surface, 0, 0, width, height, 2);
+        });
+        Measure("Zoomed picture (x2), every pixel changed", 2000, [&](int) {
+            u8* bits = surface.GetBits();
+            for (i32 i = 0; i < width * height; ++i)
+                bits[i] = static_cast<u8>(bits[i] ^ 1);
+            surface.Publish();
+            picture.Update(surface, 0, 0, width, height, 2);
         });
         g_Settings = nullptr;
     }

@@ -8,13 +8,11 @@
 //
 // Publish copies the back buffer and its colour table into the front copy
 // under a short mutex. The screen view reads only the front copy, on the
-// user-interface thread, for example as a QImage::Format_Indexed8:
+// user-interface thread, through host/Zoomed_picture.h, which copies out
+// what changed under the lock and converts it to 32-bit colours after:
 //
 //     surface->ReadFront([&](const TIndexedSurface::TFrontView& front) {
-//         QImage image(front.Pixels, front.Width, front.Height, front.Stride,
-//                      QImage::Format_Indexed8);
-//         image.setColorTable(QList<QRgb>(front.Colours, front.Colours + TIndexedSurface::ColourTableSize));
-//         painter.drawImage(target, image, source);   // inside the lock: the data is borrowed
+//         // front.Pixels, front.Colours: borrowed, valid only in here
 //     });
 //
 // Repaints are coalesced: the thread that publishes posts a repaint only

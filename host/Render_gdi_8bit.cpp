@@ -74,13 +74,16 @@ u8 TRenderGDI8Bit::GetPixel(i32 x, i32 y) const
     return bits[static_cast<size_t>(y) * static_cast<size_t>(Surface.GetWidth()) + static_cast<size_t>(x)];
 }
 
-void TRenderGDI8Bit::PutPixel(i32 x, i32 y, u8 index)
+bool TRenderGDI8Bit::PutPixel(i32 x, i32 y, u8 index)
 {
     u8* bits = Surface.GetBits();
     if (!bits || x < 0 || y < 0 || x >= Surface.GetWidth() || y >= Surface.GetHeight() || x >= PixelsPerLine
         || y >= LinesPerFrame)
-        return;
-    bits[static_cast<size_t>(y) * static_cast<size_t>(Surface.GetWidth()) + static_cast<size_t>(x)] = index;
+        return false;
+    u8& pixel = bits[static_cast<size_t>(y) * static_cast<size_t>(Surface.GetWidth()) + static_cast<size_t>(x)];
+    const bool changed = pixel != index;
+    pixel = index;
+    return changed;
 }
 
 // --- Picture and tables ---
@@ -428,37 +431,43 @@ void TRenderGDI8Bit::Clear()
 
 // --- The beam marker ---
 
-void TRenderGDI8Bit::HideMarker()
+bool TRenderGDI8Bit::HideMarker()
 {
+    bool changed = false;
     if (MarkerShown && MarkerActive) {
-        PutPixel(MarkerX, MarkerY, SavedCentre);
+        changed |= PutPixel(MarkerX, MarkerY, SavedCentre);
         for (i32 d = 1; d <= MarkerArm; ++d) {
             const std::array<u8, 4>& saved = SavedArms[static_cast<size_t>(d - 1)];
-            PutPixel(MarkerX + d, MarkerY, saved[0]);
-            PutPixel(MarkerX - d, MarkerY, saved[1]);
-            PutPixel(MarkerX, MarkerY + d, saved[2]);
-            PutPixel(MarkerX, MarkerY - d, saved[3]);
+            changed |= PutPixel(MarkerX + d, MarkerY, saved[0]);
+            changed |= PutPixel(MarkerX - d, MarkerY, saved[1]);
+            changed |= PutPixel(MarkerX, MarkerY + d, saved[2]);
+            changed |= PutPixel(MarkerX, MarkerY - d, saved[3]);
         }
     }
     MarkerShown = 0;
+    return changed;
 }
 
-void TRenderGDI8Bit::RemoveMarker()
+bool TRenderGDI8Bit::RemoveMarker()
 {
-    HideMarker();
+    const bool changed = HideMarker();
     MarkerActive = 0;
+    return changed;
 }
 
+// The marker operations publish only a picture they changed: the screen
+// view's blinking calls them at every tick, and an unchanged copy would only
+// cost the copy.
 void TRenderGDI8Bit::HideBeamMarker()
 {
-    HideMarker();
-    Publish();
+    if (HideMarker())
+        Publish();
 }
 
 void TRenderGDI8Bit::RemoveBeamMarker()
 {
-    RemoveMarker();
-    Publish();
+    if (RemoveMarker())
+        Publish();
 }
 
 void TRenderGDI8Bit::ShowBeamMarker(i32 tact)
@@ -467,8 +476,9 @@ void TRenderGDI8Bit::ShowBeamMarker(i32 tact)
         return;
     // A cross still standing at another T-state goes first, or it would
     // stay on the picture for good.
+    bool changed = false;
     if (MarkerActive && tact != MarkerTact)
-        HideMarker();
+        changed = HideMarker();
     if (!MarkerActive || tact != MarkerTact) {
         MarkerTact = tact;
         MarkerX = (tact % TStatesPerLine) * 2;
@@ -481,13 +491,14 @@ void TRenderGDI8Bit::ShowBeamMarker(i32 tact)
         MarkerActive = 1;
     }
     MarkerShown = 1;
-    PutPixel(MarkerX, MarkerY, MarkerLight);
+    changed |= PutPixel(MarkerX, MarkerY, MarkerLight);
     for (i32 d = 1; d <= MarkerArm; ++d) {
         const u8 colour = (d & 1) ? MarkerDark : MarkerLight;
-        PutPixel(MarkerX + d, MarkerY, colour);
-        PutPixel(MarkerX - d, MarkerY, colour);
-        PutPixel(MarkerX, MarkerY + d, colour);
-        PutPixel(MarkerX, MarkerY - d, colour);
+        changed |= PutPixel(MarkerX + d, MarkerY, colour);
+        changed |= PutPixel(MarkerX - d, MarkerY, colour);
+        changed |= PutPixel(MarkerX, MarkerY + d, colour);
+        changed |= PutPixel(MarkerX, MarkerY - d, colour);
     }
-    Publish();
+    if (changed)
+        Publish();
 }

@@ -84,9 +84,10 @@ private:
     // the entries left after the last segment are followed too.
     TRingPlace DrawBorder(TRingPlace from, u32 end, i32 limit, bool consumeAll);
     void Dim();
-    void HideMarker();
-    void RemoveMarker();
-    void PutPixel(i32 x, i32 y, u8 index);
+    // Each returns whether a pixel of the picture changed.
+    bool HideMarker();
+    bool RemoveMarker();
+    bool PutPixel(i32 x, i32 y, u8 index);
     void Publish() { Surface.Publish(); }
 
     TIndexedSurface Surface;

@@ -15,9 +15,9 @@
 
 #include <QActionGroup>
 #include <QImage>
-#include <QList>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -42,7 +42,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { View->ScreenPBPaint(); }
+    void paintEvent(QPaintEvent* event) override { View->ScreenPBPaint(event->region()); }
     void mousePressEvent(QMouseEvent* event) override
     {
         event->accept();
@@ -98,8 +98,10 @@ void TScreenF::BuildPopupMenu()
         auto* group = new QActionGroup(menu);
         group->setExclusive(true);
         std::vector<QAction*> actions;
-        for (const auto& [caption, tag] : items) {
-            QAction* action = menu->addAction(QString::fromLatin1(caption));
+        for (const auto& item : items) {
+            // A copy: Clang 14 cannot capture a structured binding.
+            const int tag = item.second;
+            QAction* action = menu->addAction(QString::fromLatin1(item.first));
             action->setCheckable(true);
             action->setData(tag);
             group->addAction(action);
@@ -218,7 +220,16 @@ void TScreenF::FitWindow()
 
 void TScreenF::Blit()
 {
-    ScreenPB->update();
+    const QRect changed = RefreshPicture();
+    if (!changed.isEmpty())
+        ScreenPB->update(changed);
+}
+
+QRect TScreenF::RefreshPicture()
+{
+    const TZoomedPicture::TArea changed =
+        Picture.Update(*Computer->Render->GetDC(), SourceX, SourceY, SourceWidth, SourceHeight, Zoom);
+    return QRect(changed.X, changed.Y, changed.Width, changed.Height);
 }
 
 void TScreenF::UpdateView()
@@ -232,26 +243,21 @@ void TScreenF::UpdateView()
     Blit();
 }
 
-void TScreenF::ScreenPBPaint()
+void TScreenF::ScreenPBPaint(const QRegion& region)
 {
-    // The rectangle is copied out under the surface's lock and drawn after,
-    // so the renderer's next publish never waits for the scaling.
-    const QRect source = GetSourceRect();
-    QImage picture;
-    Computer->Render->GetDC()->ReadFront([&](const TIndexedSurface::TFrontView& front) {
-        if (!front.Pixels)
-            return;
-        QImage image(front.Pixels, front.Width, front.Height, front.Stride, QImage::Format_Indexed8);
-        image.setColorTable(QList<QRgb>(front.Colours, front.Colours + TIndexedSurface::ColourTableSize));
-        picture = image.copy(source);
-    });
+    // A view that is not the display follows the machine only when painted.
+    const QRect changed = RefreshPicture();
 
     QPainter painter(ScreenPB);
-    const QRect target(0, 0, ZoomedWidth, ZoomedHeight);
-    if (picture.isNull())
-        painter.fillRect(target, Qt::black);
-    else
-        painter.drawImage(target, picture);  // no smoothing: whole pixel blocks
+    if (Picture.IsEmpty()) {
+        painter.fillRect(0, 0, ZoomedWidth, ZoomedHeight, Qt::black);
+    } else {
+        // Already in the paint device's format and size: a plain copy.
+        const QImage image(reinterpret_cast<const uchar*>(Picture.GetPixels()), Picture.GetWidth(),
+                           Picture.GetHeight(), Picture.GetWidth() * static_cast<int>(sizeof(TZoomedPicture::TRgb)),
+                           QImage::Format_RGB32);
+        painter.drawImage(QPoint(0, 0), image);
+    }
 
     const QColor face = SystemColors::ButtonFace();
     const int width = ScreenPB->width();
@@ -260,6 +266,11 @@ void TScreenF::ScreenPBPaint()
         painter.fillRect(ZoomedWidth, 0, width - ZoomedWidth, ZoomedHeight, face);
     if (height > ZoomedHeight)
         painter.fillRect(0, ZoomedHeight, width, height - ZoomedHeight, face);
+
+    // What changed outside this paint's region gets a paint of its own.
+    const QRegion missed = QRegion(changed).subtracted(region);
+    if (!missed.isEmpty())
+        ScreenPB->update(missed);
 }
 
 // ---------------------------------------------------------------------------

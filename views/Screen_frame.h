@@ -7,7 +7,9 @@
 //
 // It is the computer's screen sink (TDisplay): the main window records the
 // newest screen view in g_Display, and the computer asks it to show each
-// published frame. Painting happens only on the user-interface thread.
+// published frame. Painting happens only on the user-interface thread, and
+// only where the picture changed (host/Zoomed_picture.h): a stopped machine
+// or a still screen costs no paint.
 //
 // "Stopped" below means that no run thread is in its loop. While a run is
 // active the view changes only settings and raises requests (renderer
@@ -18,9 +20,11 @@
 
 #include "core/Display.h"
 #include "core/Types.h"
+#include "host/Zoomed_picture.h"
 #include "shell/View_frame.h"
 
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <atomic>
@@ -126,7 +130,11 @@ public:
 private:
     friend class TScreenPaintBox;
 
-    void ScreenPBPaint();
+    // Paints the picture where the paint event asks for it.
+    void ScreenPBPaint(const QRegion& region);
+    // Brings Picture up to the published frame; returns the part of the
+    // paint box that now shows something else.
+    QRect RefreshPicture();
     void BuildPopupMenu();
     // The machine is stopped: no run thread in its loop. A run whose stop
     // was requested is ended first (its notification runs now).
@@ -149,6 +157,9 @@ private:
     i32 SourceX = 0;
     i32 SourceY = 0;
     i32 FlashTickCounter = 0;
+    // The published frame's source rectangle in 32-bit colours at the zoom,
+    // converted where it changed.
+    TZoomedPicture Picture;
 };
 
 // Registers the screen view as view kind 4 with the view manager.

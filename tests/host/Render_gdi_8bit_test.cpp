@@ -522,7 +522,19 @@ TEST(RenderPicture, EveryDrawingIsPublished)
     EXPECT_TRUE(published());
     m.Render.ShowBeamMarker(20'000);
     EXPECT_TRUE(published());
+    // The marker's idle blinking ticks change nothing and publish nothing.
+    m.Render.ShowBeamMarker(20'000);
+    EXPECT_FALSE(published());
     m.Render.HideBeamMarker();
+    EXPECT_TRUE(published());
+    m.Render.HideBeamMarker();
+    m.Render.RemoveBeamMarker();
+    EXPECT_FALSE(published());
+    m.Render.ShowBeamMarker(20'000);
+    EXPECT_TRUE(published());
+    m.Render.ShowBeamMarker(30'000);
+    EXPECT_TRUE(published());
+    m.Render.RemoveBeamMarker();
     EXPECT_TRUE(published());
     m.Render.DrawStatic(0x7F);
     EXPECT_TRUE(published());

@@ -34,6 +34,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -125,12 +127,18 @@ TEST(EndToEnd, ASnapshotRunsPacedBySoundAndTheScreenViewShowsItsScreenMemory)
     computer.Render->GetDC()->CopyFront(pixels, colours, width, height);
     ASSERT_EQ(width, 448);
     ASSERT_EQ(height, 320);
-    // What the view painted, at zoom 2 over the whole raster.
+    // What the view paints over the whole raster, at its default zoom (2)
+    // and then at the others: both corners of each pixel's block.
     ASSERT_EQ(screen->GetZoom(), 2);
     ASSERT_EQ(screen->GetSourceRect(), QRect(0, 0, 448, 320));
-    const QImage painted = screen->ScreenPB->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_GE(painted.width(), 896);
-    ASSERT_GE(painted.height(), 640);
+    std::vector<std::pair<int, QImage>> paintedAtZoom;
+    for (const int zoom : {2, 1, 3}) {
+        screen->SetZoom(zoom);
+        Settle();
+        paintedAtZoom.emplace_back(zoom, screen->ScreenPB->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        ASSERT_GE(paintedAtZoom.back().second.width(), 448 * zoom);
+        ASSERT_GE(paintedAtZoom.back().second.height(), 320 * zoom);
+    }
 
     // The page the machine shows its screen from (bank 5, or 7 when the
     // paging selected it).
@@ -148,8 +156,11 @@ TEST(EndToEnd, ASnapshotRunsPacedBySoundAndTheScreenViewShowsItsScreenMemory)
             const QRgb published = colours[pixels[std::size_t(ry * width + rx)]] | 0xFF000000u;
             if (published != expected && ++frameMismatches <= 3)
                 ADD_FAILURE() << "published pixel (" << x << ", " << y << ")";
-            if (painted.pixel(2 * rx + 1, 2 * ry + 1) != expected && ++paintMismatches <= 3)
-                ADD_FAILURE() << "painted pixel (" << x << ", " << y << ")";
+            for (const auto& [zoom, painted] : paintedAtZoom)
+                if ((painted.pixel(zoom * rx, zoom * ry) != expected
+                     || painted.pixel(zoom * rx + zoom - 1, zoom * ry + zoom - 1) != expected)
+                    && ++paintMismatches <= 3)
+                    ADD_FAILURE() << "painted pixel (" << x << ", " << y << ") at zoom " << zoom;
             if (expected != DecodeScreenPixel(read, 0, 0))
                 ++inked;
         }

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -68,6 +69,21 @@ protected:
     TFakeHostServices Host;
     std::unique_ptr<TComputer> Computer;
     QWidget Owner;
+};
+
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject {
+public:
+    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++Count;
+        return false;
+    }
 };
 
 struct TAreaCase {
@@ -250,6 +266,64 @@ TEST_F(ScreenView, InRealTimeModeTheFlashPhaseTurnsEverySixteenTicks)
         view->PositionTTimer();
     EXPECT_EQ(view->GetFlashPhase(), 0xFF);
     EXPECT_EQ(Render().GetPixel(136, 80), 0);
+}
+
+TEST_F(ScreenView, AStoppedMachinePaintsOnlyWhenThePictureChanges)
+{
+    Settings->RayPosition = 0;
+    Settings->DebugMode = 0;
+    // A screen without flashing cells.
+    u8* screen = Computer->Memory->GetBankPtr(5);
+    std::fill(screen, screen + 6912, u8{0x38});
+    Computer->Render->DrawStatic(0xFF);
+    TScreenF* view = Open();
+    ASSERT_TRUE(view->ScreenPB->isVisible());
+    TPaintCounter paints(view->ScreenPB);
+    auto tick = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            view->PositionTTimer();
+            Settle();
+        }
+    };
+
+    // RayTrace without the marker: ticks, refreshes and a publish of the
+    // same picture paint nothing.
+    tick(64);
+    view->Blit();
+    Surface().Publish();
+    view->Blit();
+    Settle();
+    EXPECT_EQ(paints.Count, 0);
+
+    // RealTime: a flash turn of a screen without flashing cells changes
+    // nothing; with one, each turn paints once.
+    Settings->DebugMode = 1;
+    tick(32);
+    EXPECT_EQ(paints.Count, 0);
+    screen[0] = 0xFF;
+    screen[6144] = 0x87;
+    tick(32);
+    EXPECT_EQ(paints.Count, 2);
+
+    // The blinking marker: one paint each time it appears or goes, not one
+    // per tick.
+    Settings->DebugMode = 0;
+    Settings->RayPosition = 1;
+    Computer->Z80->Tact = 20000;
+    paints.Count = 0;
+    int changes = 0;
+    for (int i = 0; i < 64; ++i) {
+        const bool shown = Render().IsBeamMarkerShown();
+        tick(1);
+        changes += Render().IsBeamMarkerShown() != shown;
+    }
+    EXPECT_EQ(changes, 16);
+    EXPECT_EQ(paints.Count, changes);
+
+    // Being exposed still paints.
+    view->ScreenPB->update();
+    Settle();
+    EXPECT_EQ(paints.Count, changes + 1);
 }
 
 TEST_F(ScreenView, ThePopupMenuShowsTheSettings)
