@@ -3,6 +3,8 @@
 #include "platform/Dialog_services.h"
 #include "tests/shell/Qt_test_app.h"
 
+#include <QMessageBox>
+
 TEST(DialogServices, TranslatesPipeFiltersToQtFilters)
 {
     EXPECT_EQ(QtFileFilter(QStringLiteral("All supported files|*.sna; *.z80; *.tzx; *.tap|Snapshot Sna|*.sna|"
@@ -51,4 +53,21 @@ TEST(DialogServices, ScriptedMessageBoxesRecordAndRestoreThePreviousService)
         EXPECT_TRUE(outer.Shown().empty());
     }
     EXPECT_EQ(&MessageBoxes(), before);
+}
+
+TEST(DialogServices, AMessageBoxWithAShortTextIsWideEnoughForItsCaption)
+{
+    // A short text alone would give a box too narrow for a window manager's
+    // title bar to show the caption whole next to its buttons.
+    const QString caption = QStringLiteral("File open error while reading the selected tape image");
+    QMessageBox box(QMessageBox::Critical, caption, QStringLiteral("Unknow file format!"), QMessageBox::Ok);
+    WidenForCaption(box);
+    box.show();
+    Settle();
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    // Room for the caption and for an icon and three buttons beside it.
+    EXPECT_GE(box.width(), QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+    EXPECT_EQ(box.text(), QStringLiteral("Unknow file format!"));
+    box.hide();
 }
