@@ -70,12 +70,12 @@ void WidenForCaption(QMessageBox& box)
 {
     // A window icon and three buttons with their gaps.
     constexpr int TitleBarButtons = 128;
-    QFont font = QApplication::font("QMdiSubWindowTitleBar");
-    font.setBold(true);
-    const int title = int(std::ceil(QFontMetricsF(font).horizontalAdvance(box.windowTitle())));
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     if (!grid || box.windowTitle().isEmpty())
         return;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int title = int(std::ceil(QFontMetricsF(font).horizontalAdvance(box.windowTitle())));
     // The box fixes its own size from its layout's minimum when it is
     // shown: a spacer across its columns raises that minimum.
     const int margins = grid->contentsMargins().left() + grid->contentsMargins().right();

@@ -21,7 +21,8 @@ public:
     // The close box's distance from the top and the right of the title bar.
     static constexpr int CloseBoxMargin = 3;
     // The title bar's width beside its caption text: the shape's border, the
-    // label's left inset and the room kept for the close box.
+    // label's left inset and the room kept for the close box, as the title
+    // is laid out.
     static constexpr int TitleInsets = 1 + 6 + 20 + 1;
 
     // Puts the view into the frame's view panel and the frame into parent.

@@ -254,6 +254,9 @@ void TTabbedF::SetTabPosition(int position)
         FramesTS->setMaximumHeight(QWIDGETSIZE_MAX);
         FramesTS->setFixedWidth(TabSetHeight);
     }
+    // Tabs along a side take the window's height rather than its width.
+    if (TFramesF* window = GetRootForm())
+        window->FitToContent();
 }
 
 void TTabbedF::SetRoot(bool)

@@ -176,8 +176,8 @@ TEST_F(CaptionDrag, DockedViewsGetTheirPreferredSizesAndWholeCaptions)
                                            {TIDE::KindZ80, {115, 219}},
                                            {TIDE::KindBetaDisk, {50, 20}},
                                            {TIDE::KindBreakpoints, {50, 20}}};
-    for (const auto& [kind, size] : kinds)
-        Ide.RegisterView(kind, [kind, size](QWidget* owner, TComputer*, TIDE&) {
+    for (const auto& entry : kinds)
+        Ide.RegisterView(entry.first, [kind = entry.first, size = entry.second](QWidget* owner, TComputer*, TIDE&) {
             return new TStubView(owner, TIDE::ViewClassName(kind), size.width(), size.height());
         });
     const QSize chrome = TFramesF::OuterSizeFor(QSize(0, 0));
