@@ -1,9 +1,16 @@
 #include "platform/Dialog_services.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -90,6 +97,24 @@ QString TQtFileDialogs::GetSaveFileName(QWidget* parent, const QString& caption,
     return RunFileDialog(parent, caption, directory, filter, options, true);
 }
 
+void WidenForCaption(QMessageBox& box)
+{
+    // A window icon and three buttons with their gaps.
+    constexpr int TitleBarButtons = 128;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || box.windowTitle().isEmpty())
+        return;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int title = int(std::ceil(QFontMetricsF(font).horizontalAdvance(box.windowTitle())));
+    // The box fixes its own size from its layout's minimum when it is
+    // shown: a spacer across its columns raises that minimum.
+    const int margins = grid->contentsMargins().left() + grid->contentsMargins().right();
+    grid->addItem(new QSpacerItem(std::max(title + TitleBarButtons - margins, 0), 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, std::max(grid->columnCount(), 1));
+}
+
 TMessageResult TQtMessageBoxes::MessageBox(QWidget* parent, const QString& caption, const QString& text,
                                            TMessageIcon icon, TMessageButtons buttons)
 {
@@ -113,6 +138,7 @@ TMessageResult TQtMessageBoxes::MessageBox(QWidget* parent, const QString& capti
         break;
     }
     QMessageBox box(qtIcon, caption, text, qtButtons, parent);
+    WidenForCaption(box);
     switch (box.exec()) {
     case QMessageBox::Ok: return TMessageResult::Ok;
     case QMessageBox::Cancel: return TMessageResult::Cancel;

@@ -14,6 +14,7 @@
 #include <deque>
 #include <vector>
 
+class QMessageBox;
 class QWidget;
 
 enum class TMessageIcon { None, Information, Warning, Error, Question };
@@ -77,6 +78,12 @@ public:
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
                             const QString& filter, const TFileDialogOptions& options = {}) override;
 };
+
+// A message box is sized by its text; a short text leaves the window
+// manager too little title bar for the caption, which it then cuts. This
+// widens the box to the caption in a bold title font, with room for a title
+// bar's icon and buttons.
+void WidenForCaption(QMessageBox& box);
 
 class TQtMessageBoxes : public TMessageBoxes {
 public:

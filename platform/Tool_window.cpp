@@ -2,11 +2,13 @@
 
 #include "platform/System_metrics.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -63,6 +65,16 @@ QRect TToolWindow::CloseButtonRect() const
 QSize TToolWindow::OuterSizeFor(const QSize& client)
 {
     return QSize(client.width() + 2 * SizingBorder, client.height() + SmallCaptionHeight + 2 * SizingBorder);
+}
+
+int TToolWindow::CaptionFitWidth(const QString& title) const
+{
+    // The caption text runs from 3 pixels into the caption bar to 5 pixels
+    // before the close button (see paintEvent); the button sits 1 pixel in
+    // from the bar's right end.
+    const QFontMetricsF metrics(CaptionFont(), this);
+    const int text = int(std::ceil(metrics.horizontalAdvance(title)));
+    return 2 * SizingBorder + 3 + text + 5 + CaptionButtonWidth + 2;
 }
 
 void TToolWindow::CaptionMouseDown(Qt::MouseButton button, const QPoint& global)

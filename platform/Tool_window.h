@@ -31,6 +31,9 @@ public:
     QRect CloseButtonRect() const;
     // The outer size that gives the client area this size.
     static QSize OuterSizeFor(const QSize& client);
+    // The outer width at which the caption shows the title whole, in the
+    // caption font as this window renders it.
+    int CaptionFitWidth(const QString& title) const;
 
     // Close-button look: 0 normal, 1 pressed (and under the mouse).
     int CloseButtonState() const { return CloseDown && CloseHot ? 1 : 0; }

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -117,6 +118,13 @@ void TFramesF::UpdateCaption()
     setWindowTitle(root ? root->GetCaption() : QString());
     if (root)
         root->SetRoot(true);
+    // A window with one view shows that view's name only in its caption:
+    // it is made wide enough to show it whole.
+    if (root && root->Kind == TParentF::KindSingle) {
+        const QSize grown = GrownTo(QSize(CaptionFitWidth(windowTitle()), 0));
+        if (grown != size())
+            resize(grown);
+    }
 }
 
 void TFramesF::RefreshRoot()
@@ -242,8 +250,11 @@ bool TFramesF::DockFrame(TFramesF* window, TParentF* target, TParentF* moving, i
     }
     if (created)
         ReplaceInParent(target, created);
-    if (window)
+    if (window) {
         window->UpdateCaption();
+        // The window takes the room the docked frames need.
+        window->FitToContent();
+    }
     return true;
 }
 
@@ -265,6 +276,32 @@ void TFramesF::Realign()
             l->invalidate();
             l->activate();
         }
+}
+
+QSize TFramesF::GrownTo(const QSize& wanted) const
+{
+    QSize limit(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (const QScreen* s = screen())
+        limit = s->availableGeometry().size();
+    return size().expandedTo(wanted.boundedTo(limit));
+}
+
+void TFramesF::FitToContent()
+{
+    TParentF* root = GetRootFrame();
+    if (!root)
+        return;
+    Realign();
+    QSize wanted = OuterSizeFor(root->GetContentSize());
+    if (root->Kind == TParentF::KindSingle)
+        wanted.setWidth(std::max(wanted.width(), CaptionFitWidth(windowTitle())));
+    const QSize grown = GrownTo(wanted);
+    if (grown != size()) {
+        resize(grown);
+        Realign();
+    }
+    root->FitChildren();
+    Realign();
 }
 
 void TFramesF::Release()

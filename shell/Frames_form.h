@@ -77,6 +77,9 @@ public:
 
     // Lays the whole tree out again at once.
     void Realign();
+    // Grows the window (never beyond the screen) until the root's content
+    // fits, and divides every split by its children's content.
+    void FitToContent();
     // Leaves the owner's registry at once with its frames and views, hides,
     // and is deleted once control is back in the event loop.
     void Release();
@@ -101,6 +104,9 @@ protected:
 
 private:
     TScreenRect MovedBounds(const QPoint& c) const;
+    // The size grown to at least the wanted size, as far as the screen
+    // allows.
+    QSize GrownTo(const QSize& wanted) const;
     bool DispatchShortcut(QKeyEvent* event);
     void FocusChanged(QWidget* now);
     void CancelCaptionDrag();

@@ -19,6 +19,7 @@
 #include "media/Tape.h"
 #include "platform/Application.h"
 #include "platform/Dialog_services.h"
+#include "platform/Outline_overlay.h"
 #include "shell/Ide.h"
 #include "tools/Expression.h"
 #include "shell/About.h"
@@ -138,6 +139,8 @@ TMainF::TMainF(TMainParts parts)
     Computer->Z80->Reset();
     RegisterViews();
     g_IDE.Init(this, Computer.get());
+    DragOutline = std::make_unique<TOutlineOverlay>();
+    SetDragOutlinePainter(DragOutline.get());
     SetDebugActions(true);
     ConnectApplication();
     MainF = this;
@@ -148,6 +151,7 @@ TMainF::~TMainF()
     // A run still going ends here, with its notification, before any view goes.
     Computer->Stop();
     g_IDE.CloseAll();
+    SetDragOutlinePainter(nullptr);
     g_Display = nullptr;
     // The key thread writes into the computer's keyboard: it goes first.
     g_KeyThread = nullptr;

@@ -35,6 +35,7 @@ class TComputer;
 class TDirectSound;
 class TKeySource;
 class TKeyThread;
+class TOutlineOverlay;
 class TSoundDevice;
 
 // The application's title, "Quorvane - Run" while the machine runs and
@@ -178,6 +179,8 @@ private:
     std::unique_ptr<TDirectSound> Sound;
     std::unique_ptr<TComputer> Computer;
     std::unique_ptr<TKeyThread> KeyThread;
+    // The outline that docking drags draw on the screen.
+    std::unique_ptr<TOutlineOverlay> DragOutline;
     u8 LastShowFps = 0;
     i32 LastFps = 0;
     QString LastFolder;

@@ -10,6 +10,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 int g_FrameCounter = 0;
 
 namespace {
@@ -103,6 +105,13 @@ QSize TParentF::GetViewSize() const
 {
     return size();
 }
+
+QSize TParentF::GetContentSize() const
+{
+    return size();
+}
+
+void TParentF::FitChildren() {}
 
 void TParentF::CancelDrag()
 {
@@ -365,6 +374,45 @@ void TSplitF::UpdateActiveState()
         first->UpdateActiveState();
     if (TParentF* second = SecondChild())
         second->UpdateActiveState();
+}
+
+QSize TSplitF::GetContentSize() const
+{
+    const TParentF* first = FirstChild();
+    const TParentF* second = SecondChild();
+    const QSize a = first ? first->GetContentSize() : QSize(0, 0);
+    const QSize b = second ? second->GetContentSize() : QSize(0, 0);
+    if (Kind == KindHorisontal)
+        return {a.width() + SplitterWidth + b.width(), std::max(a.height(), b.height())};
+    return {std::max(a.width(), b.width()), a.height() + SplitterWidth + b.height()};
+}
+
+void TSplitF::FitChildren()
+{
+    TParentF* first = FirstChild();
+    TParentF* second = SecondChild();
+    if (!first || !second)
+        return;
+    const bool across = Kind == KindHorisontal;
+    const QSize a = first->GetContentSize(), b = second->GetContentSize();
+    const int wantFirst = across ? a.width() : a.height();
+    const int wantSecond = across ? b.width() : b.height();
+    const int total = std::max((across ? width() : height()) - SplitterWidth, 0);
+    // Each side gets its content and half of what is left over; when the
+    // room is short, each gets its share of it.
+    int firstSize = total / 2;
+    if (total >= wantFirst + wantSecond)
+        firstSize = wantFirst + (total - wantFirst - wantSecond) / 2;
+    else if (wantFirst + wantSecond > 0)
+        firstSize = int(qint64(total) * wantFirst / (wantFirst + wantSecond));
+    Splitter1->setSizes({firstSize, total - firstSize});
+    for (QWidget* panel : {FirstP, SecondP})
+        if (QLayout* l = panel->layout()) {
+            l->invalidate();
+            l->activate();
+        }
+    first->FitChildren();
+    second->FitChildren();
 }
 
 TViewF* TSplitF::FindView(const QString& className)

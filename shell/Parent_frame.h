@@ -61,6 +61,13 @@ public:
     virtual void UpdateViews() = 0;
     virtual void UpdateActiveState() = 0;
     virtual TViewF* FindView(const QString& className) = 0;
+    // The smallest client size at which nothing the frame shows is cut:
+    // its views at their preferred sizes, title bars and tabs with their
+    // whole captions, in the fonts in use. The base: the frame's own size.
+    virtual QSize GetContentSize() const;
+    // Divides the frame's area between its children by their content
+    // sizes, all the way down (splits; the base does nothing).
+    virtual void FitChildren();
     // Ends a drag that cannot finish (its window lost the activation or the
     // mouse): the outline goes, nothing moves.
     virtual void CancelDrag();
@@ -128,4 +135,6 @@ public:
     void UpdateViews() override;
     void UpdateActiveState() override;
     TViewF* FindView(const QString& className) override;
+    QSize GetContentSize() const override;
+    void FitChildren() override;
 };

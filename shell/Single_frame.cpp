@@ -5,6 +5,7 @@
 #include "shell/View_frame.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -132,6 +134,21 @@ void TSingleFrameF::UpdateActiveState()
 TViewF* TSingleFrameF::FindView(const QString& className)
 {
     return View && View->ClassName() == className ? View.data() : nullptr;
+}
+
+QSize TSingleFrameF::GetContentSize() const
+{
+    // The view's preferred size is the outer size of a window of its own.
+    const QSize chrome = TFramesF::OuterSizeFor(QSize(0, 0));
+    QSize content = (GetViewSize() - chrome).expandedTo(QSize(0, 0));
+    if (!FrameP->isHidden()) {
+        // The caption in the active (bold) look, between its left inset and
+        // the close box.
+        const QFontMetricsF metrics(TitleFont(true), FrameL);
+        const int title = int(std::ceil(metrics.horizontalAdvance(GetCaption()))) + TitleInsets;
+        content = QSize(std::max(content.width(), title), content.height() + TitleHeight);
+    }
+    return content;
 }
 
 void TSingleFrameF::CancelDrag()

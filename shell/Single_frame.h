@@ -20,6 +20,10 @@ public:
     static constexpr int CloseBoxSize = 14;
     // The close box's distance from the top and the right of the title bar.
     static constexpr int CloseBoxMargin = 3;
+    // The title bar's width beside its caption text: the shape's border, the
+    // label's left inset and the room kept for the close box, as the title
+    // is laid out.
+    static constexpr int TitleInsets = 1 + 6 + 20 + 1;
 
     // Puts the view into the frame's view panel and the frame into parent.
     TSingleFrameF(QWidget* owner, QWidget* parent, TViewF* view);
@@ -44,6 +48,7 @@ public:
     void UpdateViews() override;
     void UpdateActiveState() override;
     TViewF* FindView(const QString& className) override;
+    QSize GetContentSize() const override;
     void CancelDrag() override;
 
     // The close box's action: the frame leaves its container (which

@@ -24,6 +24,24 @@ void SetTabRoot(TParentF* frame)
         frame->SetRoot(frame->Kind == TParentF::KindSingle);
 }
 
+// The tab set, which also tells how long its tabs are with whole captions
+// (the tabs are shortened only when the set is narrower than that).
+class TTabSet : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+    int FullLength() const
+    {
+        const bool across = shape() == QTabBar::RoundedNorth || shape() == QTabBar::RoundedSouth;
+        int length = 0;
+        for (int i = 0; i < count(); ++i) {
+            const QSize hint = tabSizeHint(i);
+            length += across ? hint.width() : hint.height();
+        }
+        return length;
+    }
+};
+
 const char* const TabSetStyle =
     "QTabBar::tab { background: #D4D0C8; border: 1px solid #808080; padding: 2px 8px; }"
     "QTabBar::tab:!selected { background: silver; }";
@@ -32,7 +50,7 @@ const char* const TabSetStyle =
 
 TTabbedF::TTabbedF(QWidget* owner, QWidget* parent, TParentF* first, TParentF* second)
     : TParentF(owner, parent, KindTabbed)
-    , FramesTS(new QTabBar(this))
+    , FramesTS(new TTabSet(this))
     , CurrentP(new QStackedWidget(this))
     , TabMI(new QMenu(this))
     , TopMI(new QAction(QStringLiteral("&Top"), this))
@@ -236,6 +254,9 @@ void TTabbedF::SetTabPosition(int position)
         FramesTS->setMaximumHeight(QWIDGETSIZE_MAX);
         FramesTS->setFixedWidth(TabSetHeight);
     }
+    // Tabs along a side take the window's height rather than its width.
+    if (TFramesF* window = GetRootForm())
+        window->FitToContent();
 }
 
 void TTabbedF::SetRoot(bool)
@@ -287,6 +308,25 @@ TViewF* TTabbedF::FindView(const QString& className)
             if (TViewF* view = frame->FindView(className))
                 return view;
     return nullptr;
+}
+
+QSize TTabbedF::GetContentSize() const
+{
+    QSize pages(0, 0);
+    for (const auto& frame : Frames)
+        if (frame)
+            pages = pages.expandedTo(frame->GetContentSize());
+    const int tabs = static_cast<const TTabSet*>(FramesTS)->FullLength();
+    if (Position == PositionTop || Position == PositionBottom)
+        return {std::max(pages.width(), tabs), pages.height() + TabSetHeight};
+    return {pages.width() + TabSetHeight, std::max(pages.height(), tabs)};
+}
+
+void TTabbedF::FitChildren()
+{
+    for (const auto& frame : Frames)
+        if (frame)
+            frame->FitChildren();
 }
 
 void TTabbedF::CancelDrag()

@@ -70,6 +70,8 @@ public:
     void UpdateViews() override;
     void UpdateActiveState() override;
     TViewF* FindView(const QString& className) override;
+    QSize GetContentSize() const override;
+    void FitChildren() override;
     void CancelDrag() override;
 
 protected:

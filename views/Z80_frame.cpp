@@ -10,30 +10,38 @@
 #include "views/View_paint_box.h"
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 // ---------------------------------------------------------------------------
 // Fields
 
-i32 TZ80F::TZ80Field::Width() const
+int TZ80F::CharAdvance()
 {
-    switch (Kind) {
-    case KindWord:
-        return 59;
-    case KindByte:
-    case KindIM:
-        return 35;
-    case KindDword:
-        return 67;
-    case KindFlag:
-        return Label.startsWith(QLatin1Char('I')) ? 51 : 27;
-    default:
-        return 77;
+    int advance = 0;
+    for (bool bold : {false, true}) {
+        const QFontMetricsF metrics(ViewFont(bold));
+        for (QChar c : QStringLiteral("0123456789ABCDEF=-'"))
+            advance = std::max(advance, int(std::ceil(metrics.horizontalAdvance(c))));
+    }
+    return std::max(advance, 1);
+}
+
+int TZ80F::FieldChars(i32 kind, const QString& label)
+{
+    switch (kind) {
+    case KindWord: return int(label.size()) + 4;    // "PC 8000"
+    case KindByte: return int(label.size()) + 2;    // "I 3F"
+    case KindDword: return int(label.size()) + 6;   // "T=-12345"
+    case KindFlag: return int(label.size()) + 2;    // "S=1", "IFF1=0"
+    case KindIM: return int(label.size()) + 2;      // "IM=1"
+    default: return int(label.size()) + 10;         // "TM=1234567890"
     }
 }
 
@@ -114,7 +122,6 @@ TZ80F::TZ80F(QWidget* owner, TZ80* cpu, TComputer* computer)
     , Computer(computer)
     , Kept(std::make_unique<TZ80>(nullptr, nullptr))
 {
-    PreferredWidth = 115;
     PreferredHeight = 219;
 
     auto* box = new TViewPaintBox(this, QStringLiteral("Z80PB"));
@@ -162,6 +169,11 @@ TZ80F::TZ80F(QWidget* owner, TZ80* cpu, TComputer* computer)
     AddField(70, 164, 0, PlaceIM, KindIM, "IM");
     AddField(0, 176, 0, PlaceNone, KindDelta, "TM=");
     Selected = 0;
+    // Wide enough for every field whole, in a window of its own.
+    int right = 0;
+    for (const TZ80Field& field : FieldList)
+        right = std::max(right, field.X + field.Width());
+    PreferredWidth = right + 2 * SystemMetrics::SizingBorder;
 
     Z80FramePM = new QMenu(this);
     Z80FramePM->setObjectName(QStringLiteral("Z80FramePM"));
@@ -188,8 +200,12 @@ TZ80F::~TZ80F() = default;
 
 void TZ80F::AddField(i32 x, i32 y, u8 bit, i32 place, i32 kind, const char* label)
 {
+    // Cells sit 1 pixel in from their left edge and text 2; one more
+    // pixel keeps the last character off the cell's right edge.
+    const int advance = CharAdvance();
     TZ80Field field;
-    field.X = x;
+    field.X = x * advance / DesignAdvance;
+    field.CellWidth = FieldChars(kind, QString::fromLatin1(label)) * advance + 3;
     field.Y = y;
     field.Label = QString::fromLatin1(label);
     field.Kind = kind;

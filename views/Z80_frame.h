@@ -45,9 +45,11 @@ public:
         i32 Kind = KindWord;
         i32 Place = PlaceNone;
         u8 Bit = 0;  // flag fields only
+        i32 CellWidth = 0;
 
-        // Width of the value cell in pixels.
-        i32 Width() const;
+        // Width of the value cell in pixels: its longest text in the view's
+        // font, with the text's inset.
+        i32 Width() const { return CellWidth; }
         // The cell: left x + 1, top y + 3, right x + width, bottom y + 15
         // (right and bottom exclusive).
         QRect Rect() const;
@@ -55,6 +57,15 @@ public:
 
     static constexpr int FieldCount = 27;
     static constexpr int RowHeight = 12;
+    // The layout's columns are laid out for characters this wide; a font
+    // of another width moves them in proportion.
+    static constexpr int DesignAdvance = 8;
+
+    // The widest character of the view's font (regular or bold), in pixels.
+    static int CharAdvance();
+    // The longest text a field of the kind shows, in characters (label
+    // included): the T-state delta allows ten digits.
+    static int FieldChars(i32 kind, const QString& label);
 
     // The computer, when given, is paused around every read and write of
     // the live processor while a run is active.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QTimer>
+#include <QMessageBox>
 
 TEST(DialogServices, TranslatesPipeFiltersToQtFilters)
 {
@@ -99,4 +100,21 @@ TEST(DialogServices, TheQtFileDialogsApplyTheirOptions)
     EXPECT_FALSE(open.Save);
     EXPECT_TRUE(open.Suffix.isEmpty());
     EXPECT_FALSE(open.Hidden);
+}
+
+TEST(DialogServices, AMessageBoxWithAShortTextIsWideEnoughForItsCaption)
+{
+    // A short text alone would give a box too narrow for a window manager's
+    // title bar to show the caption whole next to its buttons.
+    const QString caption = QStringLiteral("File open error while reading the selected tape image");
+    QMessageBox box(QMessageBox::Critical, caption, QStringLiteral("Unknow file format!"), QMessageBox::Ok);
+    WidenForCaption(box);
+    box.show();
+    Settle();
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    // Room for the caption and for an icon and three buttons beside it.
+    EXPECT_GE(box.width(), QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+    EXPECT_EQ(box.text(), QStringLiteral("Unknow file format!"));
+    box.hide();
 }

@@ -169,6 +169,48 @@ TEST_F(CaptionDrag, DropsOnTheSidesMakeSplits)
     EXPECT_EQ(Window(a)->windowTitle(), QStringLiteral("Stack View #3, Memory View #2, Z80 View #1"));
 }
 
+TEST_F(CaptionDrag, DockedViewsGetTheirPreferredSizesAndWholeCaptions)
+{
+    // Narrow views, as the stack and registers views are, with long names.
+    const std::pair<int, QSize> kinds[] = {{TIDE::KindStack, {120, 215}},
+                                           {TIDE::KindZ80, {115, 219}},
+                                           {TIDE::KindBetaDisk, {50, 20}},
+                                           {TIDE::KindBreakpoints, {50, 20}}};
+    for (const auto& entry : kinds)
+        Ide.RegisterView(entry.first, [kind = entry.first, size = entry.second](QWidget* owner, TComputer*, TIDE&) {
+            return new TStubView(owner, TIDE::ViewClassName(kind), size.width(), size.height());
+        });
+    const QSize chrome = TFramesF::OuterSizeFor(QSize(0, 0));
+    auto wholeTitle = [](const TSingleFrameF* frame) {
+        QFont bold = frame->FrameL->font();
+        bold.setBold(true);
+        return QFontMetrics(bold).horizontalAdvance(frame->FrameL->text()) <= frame->FrameL->width();
+    };
+
+    // A side drop: the window grows until neither view loses a column.
+    TStubView* stack = Open(TIDE::KindStack, {20, 20});
+    TStubView* registers = Open(TIDE::KindZ80, {400, 20});
+    DockCaption(registers, Root(stack), Root(stack)->width() - 5, Root(stack)->height() / 2);
+    ASSERT_NE(qobject_cast<THorisontalF*>(Root(stack)), nullptr);
+    for (TStubView* view : {stack, registers}) {
+        const QSize wanted = QSize(view->PreferredWidth, view->PreferredHeight) - chrome;
+        EXPECT_GE(view->width(), wanted.width()) << view->Caption.toStdString();
+        EXPECT_GE(view->height(), wanted.height()) << view->Caption.toStdString();
+        EXPECT_TRUE(wholeTitle(view->GetFrame())) << view->Caption.toStdString();
+    }
+
+    // A centre drop: every tab shows its whole caption.
+    TStubView* disk = Open(TIDE::KindBetaDisk, {20, 400});
+    TStubView* breakpoints = Open(TIDE::KindBreakpoints, {400, 400});
+    DockCaption(breakpoints, Root(disk), Root(disk)->width() / 2, Root(disk)->height() / 2);
+    auto* tabbed = qobject_cast<TTabbedF*>(Root(disk));
+    ASSERT_NE(tabbed, nullptr);
+    const QFontMetrics tabFont(tabbed->FramesTS->font());
+    for (int i = 0; i < tabbed->FramesTS->count(); ++i)
+        EXPECT_GT(tabbed->FramesTS->tabRect(i).width(), tabFont.horizontalAdvance(tabbed->FramesTS->tabText(i)))
+            << tabbed->FramesTS->tabText(i).toStdString();
+}
+
 TEST_F(CaptionDrag, ZoneZeroDropMovesTheWindowAndLosesNothing)
 {
     TStubView* a = Open(1, {100, 100});

@@ -26,6 +26,7 @@
 #include "shell/Main.h"
 #include "views/Debugger_views.h"
 #include "views/Expression_form.h"
+#include "shell/Parent_frame.h"
 #include "views/Screen_frame.h"
 
 #include <QElapsedTimer>
@@ -35,6 +36,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -687,4 +689,69 @@ TEST_F(MainWindowQtKeys, KeysLostToAViewsModalDialogReachNothingInTheMachine)
     EXPECT_EQ(Computer().KempstonJoystick->GetState(), 0);
     Main->StopA->trigger();
     ASSERT_TRUE(WaitFor([this] { return Main->RunA->isEnabled(); }));
+}
+
+namespace {
+
+// A mouse event as the window system hands it over: to the top-level
+// window's native window, which finds the receiving widget (or the one that
+// holds the mouse) itself.
+void SendToWindow(QWidget* window, QEvent::Type type, const QPoint& global, Qt::MouseButton button,
+                  Qt::MouseButtons buttons)
+{
+    ASSERT_NE(window->windowHandle(), nullptr);
+    const QPointF local = window->mapFromGlobal(QPointF(global));
+    QMouseEvent event(type, local, local, QPointF(global), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(window->windowHandle(), &event);
+}
+
+// The visible outline strips on the screen: small input-less top-level
+// windows.
+std::vector<QRect> VisibleOutlineStrips()
+{
+    std::vector<QRect> strips;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::ToolTip)
+            strips.push_back(w->geometry());
+    return strips;
+}
+
+bool HasStrip(const std::vector<QRect>& strips, const QRect& shape)
+{
+    return std::find(strips.begin(), strips.end(), shape) != strips.end();
+}
+
+} // namespace
+
+TEST_F(MainWindow, DraggingAToolWindowCaptionShowsTheOutlineAndTheDockPreviewOnTheScreen)
+{
+    std::vector<TStubView*> views = OpenTwoStubViews();
+    ASSERT_EQ(views.size(), 2u);
+    TFramesF* moving = views[0]->GetRootForm();
+    TFramesF* target = views[1]->GetRootForm();
+    moving->move(100, 100);
+    target->move(600, 100);
+    Settle();
+    const QPoint press = moving->mapToGlobal(QPoint(40, 10));
+    SendToWindow(moving, QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton);
+    SendToWindow(moving, QEvent::MouseMove, press + QPoint(30, 40), Qt::NoButton, Qt::LeftButton);
+    ASSERT_TRUE(moving->Dragging);
+    // The window's outline, moved with the mouse.
+    const QRect moved = moving->geometry().translated(30, 40);
+    EXPECT_TRUE(HasStrip(VisibleOutlineStrips(), QRect(moved.left(), moved.top(), moved.width(), 3)));
+
+    // Over the middle of the other window: its centre zone.
+    TParentF* frame = target->GetRootFrame();
+    const QPoint centre = frame->mapToGlobal(frame->rect().center());
+    SendToWindow(moving, QEvent::MouseMove, centre, Qt::NoButton, Qt::LeftButton);
+    const QRect client(frame->mapToGlobal(QPoint(0, 0)), frame->size());
+    const int w = client.width(), h = client.height();
+    EXPECT_TRUE(HasStrip(VisibleOutlineStrips(),
+                         QRect(client.left() + w / 4, client.top() + h / 4, w - 2 * (w / 4), 3)));
+
+    SendToWindow(moving, QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);
+    Settle();
+    EXPECT_TRUE(VisibleOutlineStrips().empty());
+    ASSERT_EQ(g_IDE.ToolWindows().size(), 1u);
+    EXPECT_EQ(g_IDE.ToolWindows()[0], target);
 }

@@ -87,11 +87,18 @@ TEST_F(MachineViews, EachKindOpensItsViewNamedAndCaptioned)
         view->UpdateView();  // every view takes the refresh
     }
     EXPECT_EQ(Ide.ToolWindows().size(), 8u);
-    // The placeholders ask for no size: their windows open at the smallest.
+    // The placeholders ask for no size: their windows open at the smallest
+    // height, as wide as their captions need.
     auto* oscilloscope = qobject_cast<TOscilloscopeF*>(Ide.FindView(TIDE::KindOscilloscope, false));
     ASSERT_NE(oscilloscope, nullptr);
-    EXPECT_EQ(oscilloscope->GetRootForm()->size(),
-              QSize(SystemMetrics::MinToolWindowWidth, SystemMetrics::MinToolWindowHeight));
+    for (TViewF* view : {static_cast<TViewF*>(oscilloscope), Ide.FindView(TIDE::KindBetaDisk, false)}) {
+        const TFramesF* window = view->GetRootForm();
+        EXPECT_EQ(window->height(), SystemMetrics::MinToolWindowHeight) << view->Caption.toStdString();
+        EXPECT_GE(window->width(), SystemMetrics::MinToolWindowWidth) << view->Caption.toStdString();
+        EXPECT_GE(window->width(), window->CaptionFitWidth(view->Caption)) << view->Caption.toStdString();
+    }
+    EXPECT_GT(Ide.FindView(TIDE::KindBetaDisk, false)->GetRootForm()->width(), SystemMetrics::MinToolWindowWidth)
+        << "the longest caption widens its window";
     EXPECT_EQ(oscilloscope->GetComputer(), Computer.get());
     auto* tape = qobject_cast<TTapeRecorderF*>(Ide.FindView(TIDE::KindTapeRecorder, false));
     ASSERT_NE(tape, nullptr);

@@ -145,6 +145,33 @@ TEST_F(RegistersView, TheFrameTactDeltaCountsAcrossFramesBeyondThirtyTwoBits)
     EXPECT_EQ(Text("TM="), QString::number(40000 * frame - 50).prepend(QStringLiteral("TM=")));
 }
 
+TEST_F(RegistersView, EveryFieldShowsItsLongestTextWholeInTheFontInUse)
+{
+    // The longest texts: ten digits of frame-tact delta, a five-digit T=.
+    Cpu->Frame = 0;
+    Cpu->Tact = 0;
+    View->UpdateView();
+    Cpu->Frame = 20000;
+    Cpu->Tact = 70000;
+    Cpu->IM = 2;
+    View->UpdateView();
+    ASSERT_EQ(Text("TM=").size(), 13);
+    Settle();
+    const QFontMetrics bold(ViewFont(true));
+    const auto& fields = View->Fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const TZ80F::TZ80Field& field = fields[i];
+        const QString text = View->FieldText(int(i));
+        // The text starts 2 pixels in from the field's left; the cell ends
+        // at its width.
+        EXPECT_LE(2 + bold.horizontalAdvance(text), field.Width()) << text.toStdString();
+        EXPECT_LE(field.X + field.Width(), View->Z80PB->width()) << text.toStdString();
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(fields[j].Rect().intersects(field.Rect()))
+                << fields[j].Label.toStdString() << " and " << field.Label.toStdString();
+    }
+}
+
 TEST_F(RegistersView, SwitchTogglesFlagsAndCyclesTheInterruptMode)
 {
     Select("IM");
