@@ -5,11 +5,12 @@
 // ring, and then waits until the play position has reached the third to be
 // written next, shifted by the sound sync delay (percent of a frame, -10 by
 // default). The device reports its position a third of the ring ahead of
-// what it has taken, so the writer keeps about one to two frames queued: the
-// sound card's clock paces the machine at one frame per frame of sound, and
-// the device never runs out. A device that plays at another rate than its
-// nominal one (SDL's dummy and disk drivers) is found out by the rate watch,
-// and the machine is then paced by the clock while the sound is still written.
+// what it has taken, so the writer keeps one to two frames queued: the sound
+// card's clock paces the machine at one frame per frame of sound, and the
+// device does not run dry while the machine keeps up. A device that plays at
+// another rate than its nominal one (SDL's dummy driver on a busy machine,
+// its disk driver with a short delay) is found out by the rate watch, and
+// the machine is then paced by the clock while the sound is still written.
 //
 // Any failure is reported once, in a box captioned " DirectSound Error!"
 // posted to the user-interface thread, and switches the sound off for good;
