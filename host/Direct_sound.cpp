@@ -69,8 +69,10 @@ TPollClock::TTime TPollClock::Now()
 
 void TRateWatch::Restart(u64 played, TPollClock::TTime now)
 {
-    StartPlayed = played;
-    Start = now;
+    for (TWindow* window : {&Long, &Short}) {
+        window->StartPlayed = played;
+        window->Start = now;
+    }
     Started = true;
 }
 
@@ -80,15 +82,26 @@ void TRateWatch::Note(u64 played, TPollClock::TTime now)
         Restart(played, now);
         return;
     }
-    if (now - Start < Window)
-        return;
-    const double seconds = std::chrono::duration<double>(now - Start).count();
-    const double ratio = double(played - StartPlayed) / (seconds * SampleRate);
-    const i32 verdict = ratio < 1.0 - Tolerance ? -1 : ratio > 1.0 + Tolerance ? 1 : 0;
-    if (verdict == LastVerdict)
+    i32 verdict = 0;
+    if (Long.Close(played, now, SampleRate, verdict))
         Nominal.store(verdict == 0, std::memory_order_relaxed);
-    LastVerdict = verdict;
-    Restart(played, now);
+    if (Short.Close(played, now, SampleRate, verdict) && verdict != 0)
+        Nominal.store(false, std::memory_order_relaxed);
+}
+
+bool TRateWatch::TWindow::Close(u64 played, TPollClock::TTime now, u32 sampleRate, i32& agreed)
+{
+    if (now - Start < Length)
+        return false;
+    const double seconds = std::chrono::duration<double>(now - Start).count();
+    const double ratio = double(played - StartPlayed) / (seconds * sampleRate);
+    const i32 verdict = ratio < 1.0 - Tolerance ? -1 : ratio > 1.0 + Tolerance ? 1 : 0;
+    const bool agrees = verdict == Last;
+    Last = verdict;
+    StartPlayed = played;
+    Start = now;
+    agreed = verdict;
+    return agrees;
 }
 
 TDirectSound::TDirectSound(std::unique_ptr<TSoundDevice> device, const THostServices& services,

@@ -41,28 +41,39 @@ public:
 };
 
 // Tells whether a device plays at its nominal rate: compares the samples it
-// played in windows of two seconds with the time that passed. A verdict
-// changes after two windows agree, so one hiccup of a loaded machine (and
-// the catch-up after it) changes nothing. Nominal until shown otherwise.
+// played with the time that passed, in windows of two seconds (within 2%:
+// SDL's blocks make 1% of a window) and, to catch a driver far off its rate
+// at once, of half a second (within 10%). A verdict changes when two windows
+// in a row agree, so one hiccup of a loaded machine (and the catch-up after
+// it) changes nothing; the short windows can only find a device off its
+// rate. Nominal until shown otherwise.
 class TRateWatch {
 public:
-    static constexpr double Tolerance = 0.02;  // SDL's blocks make 1% of a window
-    static constexpr std::chrono::milliseconds Window{2000};
-
     explicit TRateWatch(u32 sampleRate = 44'100) : SampleRate(sampleRate) {}
 
-    // A new window (a run starts); the verdict is kept.
+    // New windows (a run starts); the verdict is kept.
     void Restart(u64 played, TPollClock::TTime now);
     // At every frame end while playing.
     void Note(u64 played, TPollClock::TTime now);
     bool IsNominal() const { return Nominal.load(std::memory_order_relaxed); }
 
 private:
+    struct TWindow {
+        std::chrono::milliseconds Length;
+        double Tolerance;
+        u64 StartPlayed = 0;
+        TPollClock::TTime Start{};
+        i32 Last = 0;  // of the last window: -1 slow, 0 nominal, 1 fast
+
+        // When a window has passed: whether it agrees with the one before
+        // (then the verdict is in agreed), and a new window.
+        bool Close(u64 played, TPollClock::TTime now, u32 sampleRate, i32& agreed);
+    };
+
     u32 SampleRate;
-    u64 StartPlayed = 0;
-    TPollClock::TTime Start{};
     bool Started = false;
-    i32 LastVerdict = 0;  // of the last window: -1 slow, 0 nominal, 1 fast
+    TWindow Long{std::chrono::milliseconds(2000), 0.02};
+    TWindow Short{std::chrono::milliseconds(500), 0.1};
     std::atomic<bool> Nominal{true};
 };
 
