@@ -167,7 +167,7 @@ void TComputer::EndFrame()
     // The keyboard is not polled here: the key thread feeds it on its own.
 
     if (!IsNoSync()) {
-        if (sound && sound->IsPlaying())
+        if (sound && sound->IsPacing())
             sound->WaitForPlayCursor();
         else if (g_Clock)
             g_Clock->WaitTick();

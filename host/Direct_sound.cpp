@@ -57,9 +57,59 @@ constexpr std::array<TResultText, 17> ResultTexts = {{
 
 } // namespace
 
-TDirectSound::TDirectSound(std::unique_ptr<TSoundDevice> device, const THostServices& services)
+void TPollClock::Pause()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TPollClock::TTime TPollClock::Now()
+{
+    return TStallWatch::TClock::now();
+}
+
+void TRateWatch::Restart(u64 played, TPollClock::TTime now)
+{
+    for (TWindow* window : {&Long, &Short}) {
+        window->StartPlayed = played;
+        window->Start = now;
+    }
+    Started = true;
+}
+
+void TRateWatch::Note(u64 played, TPollClock::TTime now)
+{
+    if (!Started) {
+        Restart(played, now);
+        return;
+    }
+    i32 verdict = 0;
+    if (Long.Close(played, now, SampleRate, verdict))
+        Nominal.store(verdict == 0, std::memory_order_relaxed);
+    if (Short.Close(played, now, SampleRate, verdict) && verdict != 0)
+        Nominal.store(false, std::memory_order_relaxed);
+}
+
+bool TRateWatch::TWindow::Close(u64 played, TPollClock::TTime now, u32 sampleRate, i32& agreed)
+{
+    if (now - Start < Length)
+        return false;
+    const double seconds = std::chrono::duration<double>(now - Start).count();
+    const double ratio = double(played - StartPlayed) / (seconds * sampleRate);
+    const i32 verdict = ratio < 1.0 - Tolerance ? -1 : ratio > 1.0 + Tolerance ? 1 : 0;
+    const bool agrees = verdict == Last;
+    Last = verdict;
+    StartPlayed = played;
+    Start = now;
+    agreed = verdict;
+    return agrees;
+}
+
+TDirectSound::TDirectSound(std::unique_ptr<TSoundDevice> device, const THostServices& services,
+                           std::unique_ptr<TPollClock> pollClock)
     : Device(std::move(device))
     , Services(services)
+    , PollClock(pollClock ? std::move(pollClock) : std::make_unique<TPollClock>())
+    , Rate(g_Settings->SampleRate)
 {
     CalcSizes();
     try {
@@ -98,6 +148,7 @@ void TDirectSound::Play()
     try {
         Device->Clear();
         Device->Play();
+        Rate.Restart(Device->GetPlayedSamples(), PollClock->Now());
         Playing.store(true, std::memory_order_relaxed);
     } catch (const TDSError& error) {
         Fail(error);
@@ -121,38 +172,38 @@ void TDirectSound::Write(const u8* samples)
     if (!IsOk())
         return;
     try {
-        Device->Write(u32(WritePos), samples, u32(FrameSamples));
+        if (Device->Write(samples, u32(FrameSamples)))
+            Written += u64(FrameSamples);
     } catch (const TDSError& error) {
         Fail(error);
         return;
     }
-    WritePos += FrameSamples;
-    if (WritePos >= BufferBytes)
-        WritePos -= BufferBytes;
+    if (IsPlaying())
+        Rate.Note(Device->GetPlayedSamples(), PollClock->Now());
 }
 
 void TDirectSound::WaitForPlayCursor()
 {
-    // The device watches its own position; this watch also ends the wait
-    // when a device does not (its position merely repeats).
+    // The device watches its own output; this watch also ends the wait when
+    // a device does not (its position merely repeats).
     TStallWatch watch;
     bool first = true;
     while (IsPlaying()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        i32 p = 0;
+        PollClock->Pause();
+        u64 p = 0;
         try {
-            p = static_cast<i32>(Device->GetPlayCursor());
+            p = Device->GetPlayCursor();
         } catch (const TDSError& error) {
             Fail(error);
             return;
         }
-        if (IsCursorInWindow(GetSyncWindow(), p, WritePos))
+        if (IsCursorPast(p, Written, GetSyncShift()))
             return;
-        const TStallWatch::TClock::time_point now = TStallWatch::TClock::now();
+        const TPollClock::TTime now = PollClock->Now();
         if (first) {
-            watch.Restart(u64(p), now);
+            watch.Restart(p, now);
             first = false;
-        } else if (watch.IsStalled(u64(p), now)) {
+        } else if (watch.IsStalled(p, now)) {
             Fail(TDSError(TDSFunction::GetCurrentPosition, DSResult::Generic));
             return;
         }
@@ -162,6 +213,11 @@ void TDirectSound::WaitForPlayCursor()
 bool TDirectSound::IsPlaying() const
 {
     return Ok.load(std::memory_order_relaxed) && Playing.load(std::memory_order_relaxed);
+}
+
+bool TDirectSound::IsPacing() const
+{
+    return IsPlaying() && Rate.IsNominal();
 }
 
 void TDirectSound::Fail(const TDSError& error)
@@ -205,31 +261,16 @@ std::string TDirectSound::ResultText(i32 result)
     return HexDWord(static_cast<u32>(result)) + "h.";
 }
 
-TDirectSound::TSyncWindow TDirectSound::ComputeWindow(i32 delay, i32 frameSamples)
+i32 TDirectSound::SyncShift(i32 delay, i32 frameSamples)
 {
     delay = std::clamp(delay, MinSyncDelay, MaxSyncDelay);
-    const i32 n = frameSamples;
-    const i32 d = static_cast<i32>(u32(std::abs(delay)) * u32(n) / 100u);
-    if (delay >= 0)
-        return {d, n + d, 2 * n + d, false, n};
-    return {3 * n - d, n - d, 2 * n - d, true, n};
+    const i32 d = static_cast<i32>(u32(std::abs(delay)) * u32(frameSamples) / 100u);
+    return delay >= 0 ? d : -d;
 }
 
-// The six cases all say: (p - w - e) mod 3n < n, e = d for a delay >= 0 and
-// -d below 0; that is, p lies in the third to be written next, shifted by e.
-bool TDirectSound::IsCursorInWindow(const TSyncWindow& window, i32 p, i32 w)
+// Past, not inside: a writer that comes late (the position went beyond the
+// third) writes at once instead of waiting for the ring to come round.
+bool TDirectSound::IsCursorPast(u64 playCursor, u64 written, i32 shift)
 {
-    const i32 n = window.FrameSamples;
-    if (!window.Negative) {
-        if (w == 0)
-            return window.T1 <= p && p < window.T2;
-        if (w == n)
-            return window.T2 <= p && p < window.T3;
-        return p < window.T1 || p >= window.T3;
-    }
-    if (w == 0)
-        return p < window.T2 || p >= window.T1;
-    if (w == n)
-        return window.T2 <= p && p < window.T3;
-    return window.T3 <= p && p < window.T1;
+    return static_cast<i64>(playCursor) - static_cast<i64>(written) >= shift;
 }

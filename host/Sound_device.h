@@ -1,7 +1,7 @@
 // The host sound output that TDirectSound drives: an 8-bit mono ring of
-// samples that the device plays in a loop, with a play position to pace the
-// emulation by. platform/ implements it over SDL2 audio; tests use a fake
-// whose position the test moves.
+// samples that the device plays as they are written, with a play position to
+// pace the emulation by. platform/ implements it over SDL2 audio; tests use
+// fakes whose position the test moves.
 //
 // Failures are thrown as TDSError records: which operation failed and the
 // result code it gave. TDirectSound catches them, shows one message and
@@ -64,33 +64,44 @@ public:
     // Closes the device; never throws.
     virtual ~TSoundDevice() = default;
 
-    // Opens the output as unsigned 8-bit mono at the sample rate with a ring
-    // of ringSamples, and keeps it running: it outputs silence (0) until
-    // Play. Throws TDSError (Create when no device can be opened).
+    // Opens the output as 8-bit mono at the sample rate with a ring of
+    // ringSamples, and keeps it running: it outputs silence until Play.
+    // Throws TDSError (Create when no device can be opened).
     virtual void Open(u32 sampleRate, u32 ringSamples) = 0;
-    // Sets every sample of the ring to 0.
+    // Drops every sample written and not yet played: none of them is heard.
     virtual void Clear() = 0;
-    // Plays the ring in a loop from the kept play position.
+    // Plays what is written, in order, from where it stopped.
     virtual void Play() = 0;
-    // Outputs silence (0) and holds the play position; the device keeps
+    // Outputs silence and holds the play position; the device keeps
     // running, so stopping and starting do not click.
     virtual void Stop() = 0;
-    // Copies count samples into the ring at offset (offset + count <= ring).
-    virtual void Write(u32 offset, const u8* samples, u32 count) = 0;
-    // The ring position being played, 0 to ringSamples - 1. Throws TDSError
-    // (GetCurrentPosition) when the device is lost or its position has
-    // stopped moving while playing (see TStallWatch).
-    virtual u32 GetPlayCursor() = 0;
+    // Appends count samples when the ring has room for all of them (the
+    // device has played what was there); false, and nothing written, when it
+    // has not. The device never plays a sample twice nor one not yet
+    // written: when it runs out it plays silence and its position waits.
+    virtual bool Write(const u8* samples, u32 count) = 0;
+    // The play position in samples since Open, counted on the scale of the
+    // writes (a Clear moves it to the end of what was written): what the
+    // device has taken from the ring plus a lead of a third of the ring, at
+    // least what it may take before it next reports. It never passes the end
+    // of the writes by more than the lead. Throws TDSError
+    // (GetCurrentPosition) when the device is lost or has stopped playing
+    // (see TStallWatch).
+    virtual u64 GetPlayCursor() = 0;
+    // Samples output while playing since Open, the ring's and the silence
+    // played when it ran out: the device's own clock.
+    virtual u64 GetPlayedSamples() const = 0;
 };
 
 // Tells a stalled output from a slow poll. A device counts the samples it has
-// consumed; the count is stalled when the same value has been seen for the
-// limit (250 ms) while playing. Polls further apart than the limit are fine
-// as long as the count moved in between.
+// played; the count is stalled when the same value has been seen for the
+// limit (1 s: a loaded desktop may hold a sound server up for a few hundred
+// ms) while playing. Polls further apart than the limit are fine as long as
+// the count moved in between.
 class TStallWatch {
 public:
     using TClock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds DefaultLimit{250};
+    static constexpr std::chrono::milliseconds DefaultLimit{1000};
 
     explicit TStallWatch(std::chrono::milliseconds limit = DefaultLimit) : Limit(limit) {}
 

@@ -2,8 +2,25 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstring>
+
+namespace {
+
+constexpr std::array<u8, 256> OutputLevels = [] {
+    std::array<u8, 256> levels{};
+    for (u32 sample = 0; sample < levels.size(); ++sample)
+        levels[sample] = static_cast<u8>(std::min<u32>(255, TSdlSoundDevice::Silence + (sample * 3 + 2) / 4));
+    return levels;
+}();
+
+} // namespace
+
+u8 TSdlSoundDevice::OutputLevel(u8 sample)
+{
+    return OutputLevels[sample];
+}
 
 TSdlSoundDevice::~TSdlSoundDevice()
 {
@@ -32,20 +49,20 @@ void TSdlSoundDevice::Open(u32 sampleRate, u32 ringSamples)
         Throw(TDSFunction::Create, DSResult::NoDriver, SDL_GetError());
     SubsystemStarted = true;
 
-    RingSamples = ringSamples;
-    Ring = std::make_unique<std::atomic<u8>[]>(ringSamples);  // all 0
-    Position.store(0, std::memory_order_relaxed);
+    Ring.Reset(ringSamples);
+    BlockSamples = std::clamp<u32>(sampleRate * BlockMilliseconds / 1000, 1, 0xFFFF);
+    Lead = std::max(ringSamples / 3, BlockSamples);
 
     SDL_AudioSpec wanted{};
     wanted.freq = static_cast<int>(sampleRate);
     wanted.format = AUDIO_U8;
     wanted.channels = 1;
-    wanted.samples = CallbackSamples;
+    wanted.samples = static_cast<Uint16>(BlockSamples);
     wanted.callback = &TSdlSoundDevice::Callback;
     wanted.userdata = this;
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to whatever the hardware wants, so the
-    // callback always sees our rate and format.
+    // callback always sees our rate, format and block.
     DeviceId = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (DeviceId == 0)
         Throw(TDSFunction::Create, DSResult::NoDriver, SDL_GetError());
@@ -54,8 +71,11 @@ void TSdlSoundDevice::Open(u32 sampleRate, u32 ringSamples)
 
 void TSdlSoundDevice::Clear()
 {
-    for (u32 i = 0; i < RingSamples; ++i)
-        Ring[i].store(0, std::memory_order_relaxed);
+    if (DeviceId == 0)
+        return;
+    SDL_LockAudioDevice(DeviceId);
+    Ring.Drop();
+    SDL_UnlockAudioDevice(DeviceId);
 }
 
 void TSdlSoundDevice::Play()
@@ -64,7 +84,7 @@ void TSdlSoundDevice::Play()
         throw TDSError(TDSFunction::Play, DSResult::Uninitialized);
     {
         std::lock_guard<std::mutex> lock(WatchLock);
-        Watch.Restart(Consumed.load(std::memory_order_acquire), TStallWatch::TClock::now());
+        Watch.Restart(GetPlayedSamples(), TStallWatch::TClock::now());
     }
     Playing.store(true, std::memory_order_release);
 }
@@ -76,17 +96,14 @@ void TSdlSoundDevice::Stop()
     Playing.store(false, std::memory_order_release);
 }
 
-void TSdlSoundDevice::Write(u32 offset, const u8* samples, u32 count)
+bool TSdlSoundDevice::Write(const u8* samples, u32 count)
 {
     if (DeviceId == 0)
         throw TDSError(TDSFunction::Lock, DSResult::Uninitialized);
-    if (offset > RingSamples || count > RingSamples - offset)
-        throw TDSError(TDSFunction::Lock, DSResult::InvalidParam);
-    for (u32 i = 0; i < count; ++i)
-        Ring[offset + i].store(samples[i], std::memory_order_relaxed);
+    return Ring.Push(samples, count);
 }
 
-u32 TSdlSoundDevice::GetPlayCursor()
+u64 TSdlSoundDevice::GetPlayCursor()
 {
     if (DeviceId == 0)
         throw TDSError(TDSFunction::GetCurrentPosition, DSResult::Uninitialized);
@@ -94,10 +111,10 @@ u32 TSdlSoundDevice::GetPlayCursor()
         Throw(TDSFunction::GetCurrentPosition, DSResult::BufferLost, "the audio device was lost");
     if (Playing.load(std::memory_order_acquire)) {
         std::lock_guard<std::mutex> lock(WatchLock);
-        if (Watch.IsStalled(Consumed.load(std::memory_order_acquire), TStallWatch::TClock::now()))
+        if (Watch.IsStalled(GetPlayedSamples(), TStallWatch::TClock::now()))
             Throw(TDSFunction::GetCurrentPosition, DSResult::Generic, "the audio device stopped playing");
     }
-    return Position.load(std::memory_order_acquire);
+    return Ring.Taken() + Lead;
 }
 
 std::string TSdlSoundDevice::DriverName() const
@@ -115,15 +132,25 @@ void TSdlSoundDevice::Callback(void* device, unsigned char* stream, int length)
 void TSdlSoundDevice::Fill(u8* stream, u32 length)
 {
     if (!Playing.load(std::memory_order_acquire)) {
-        std::memset(stream, 0, length);  // silence is 0, as the mixer makes it
+        FadeToSilence(stream, length);
         return;
     }
-    u32 position = Position.load(std::memory_order_relaxed);
+    const u32 taken = Ring.Pop(stream, length);
+    for (u32 i = 0; i < taken; ++i)
+        stream[i] = OutputLevels[stream[i]];
+    if (taken > 0)
+        Level = stream[taken - 1];
+    FadeToSilence(stream + taken, length - taken);
+    Played.fetch_add(length, std::memory_order_acq_rel);
+}
+
+void TSdlSoundDevice::FadeToSilence(u8* stream, u32 length)
+{
     for (u32 i = 0; i < length; ++i) {
-        stream[i] = Ring[position].load(std::memory_order_relaxed);
-        if (++position == RingSamples)
-            position = 0;
+        if (Level > Silence)
+            --Level;
+        else if (Level < Silence)
+            ++Level;
+        stream[i] = Level;
     }
-    Position.store(position, std::memory_order_release);
-    Consumed.fetch_add(length, std::memory_order_acq_rel);
 }

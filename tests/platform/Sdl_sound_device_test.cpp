@@ -1,7 +1,8 @@
 // The SDL sound device for real, through SDL's "disk" driver, which writes
 // the samples it plays to a file: a second of a beeper tone, paced by the
 // device itself, must come out with the right length and frequency, nothing
-// written while stopped may be heard, and a stopped device plays silence.
+// written while stopped may be heard, and a stopped device fades to the
+// format's silence and holds its position.
 #include "platform/Sdl_sound_device.h"
 
 #include "core/Ay.h"
@@ -34,15 +35,16 @@ constexpr i32 Frames = 50;             // one second of emulated time (1.024 s)
 constexpr i32 HalfPeriodTStates = 1792; // 976.5625 Hz: 20 periods a frame
 constexpr double ToneHz = 3'500'000.0 / (2 * HalfPeriodTStates);
 
-// The samples the device played. SDL opens a device paused and plays its
-// own silence (the format's midpoint, 128) until it is started, which Open
-// does at once; those few blocks come before any of ours and are dropped.
+constexpr u8 Silence = TSdlSoundDevice::Silence;
+
+// The samples the device played, from the first that is not silence on
+// (SDL's own, the format's midpoint, while the device opens; then ours).
 std::vector<u8> ReadPlayed(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     std::vector<u8> samples{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     size_t opening = 0;
-    while (opening < samples.size() && opening < 4096 && samples[opening] == 0x80)
+    while (opening < samples.size() && (samples[opening] == Silence || samples[opening] == 0x80))
         ++opening;
     samples.erase(samples.begin(), samples.begin() + std::ptrdiff_t(opening));
     return samples;
@@ -119,7 +121,7 @@ TEST_F(SdlSoundDeviceTest, BeeperToneThroughTheDiskDriver)
     }
     sound->Stop();
     std::this_thread::sleep_for(100ms);  // the device goes on with silence
-    EXPECT_GT(device->GetConsumedSamples(), u64(40 * N));
+    EXPECT_GT(device->GetPlayedSamples(), u64(40 * N));
     sound.reset();  // closes the device and its file
     Host.UiPoster.Pump();
     EXPECT_EQ(Host.Messages.Count(), 0u);
@@ -130,19 +132,23 @@ TEST_F(SdlSoundDeviceTest, BeeperToneThroughTheDiskDriver)
     EXPECT_GE(samples.size(), size_t(47 * N));
     EXPECT_LE(samples.size(), size_t(70 * N));
 
+    // The beeper alone mixes to 0..31, played from the silence level up;
+    // 99 is stale.
+    const u8 high = TSdlSoundDevice::OutputLevel(31);
     i32 stray = 0;
     for (u8 sample : samples)
-        stray += sample > 31;  // the beeper alone mixes to 0..31; 99 is stale
+        stray += sample < Silence || sample > high;
     EXPECT_EQ(stray, 0);
     ASSERT_GE(samples.size(), 1000u);
-    EXPECT_EQ(std::vector<u8>(samples.end() - 1000, samples.end()), std::vector<u8>(1000, 0)) << "silence after Stop";
+    EXPECT_EQ(std::vector<u8>(samples.end() - 1000, samples.end()), std::vector<u8>(1000, Silence))
+        << "silence after Stop";
 
     // Rising edges through the middle level. A steady stretch has one every
-    // 45.15 samples (20 a frame of 903); the seams where the first frames met
-    // the play position may not.
+    // 45.15 samples (20 a frame of 903); the first frames may start late.
+    const u8 middle = static_cast<u8>((Silence + high) / 2);
     std::vector<size_t> rising;
     for (size_t i = 1; i < samples.size(); ++i) {
-        if (samples[i - 1] < 16 && samples[i] >= 16)
+        if (samples[i - 1] < middle && samples[i] >= middle)
             rising.push_back(i);
     }
     ASSERT_GE(rising.size(), 900u);  // 1,000 expected
@@ -161,7 +167,7 @@ TEST_F(SdlSoundDeviceTest, BeeperToneThroughTheDiskDriver)
     EXPECT_NEAR(frequency, ToneHz, ToneHz * 0.005);
 }
 
-TEST_F(SdlSoundDeviceTest, StoppedDevicePlaysSilenceAndHoldsItsPosition)
+TEST_F(SdlSoundDeviceTest, StoppedDeviceFadesToSilenceAndHoldsItsPosition)
 {
     auto device = std::make_unique<TSdlSoundDevice>();
     try {
@@ -169,38 +175,57 @@ TEST_F(SdlSoundDeviceTest, StoppedDevicePlaysSilenceAndHoldsItsPosition)
     } catch (const TDSError&) {
         GTEST_SKIP() << "SDL cannot open its disk audio driver here: " << device->LastError();
     }
-    const std::vector<u8> loud(3 * N, 200);
-    device->Write(0, loud.data(), 3 * N);
+    EXPECT_EQ(device->GetBlockSamples(), 882u);
+    constexpr u8 Loud = 100;
+    const u8 loudLevel = TSdlSoundDevice::OutputLevel(Loud);
+    const std::vector<u8> loud(3 * N, Loud);
+    ASSERT_TRUE(device->Write(loud.data(), 3 * N));
+    EXPECT_FALSE(device->Write(loud.data(), 1)) << "the ring is full";
     std::this_thread::sleep_for(50ms);  // stopped: nothing of the ring is played
-    EXPECT_EQ(device->GetPlayCursor(), 0u);
-    EXPECT_EQ(device->GetConsumedSamples(), 0u);
+    EXPECT_EQ(device->GetPlayCursor(), u64(N)) << "a third ahead of what was taken";
+    EXPECT_EQ(device->GetTakenSamples(), 0u);
+    EXPECT_EQ(device->GetPlayedSamples(), 0u);
 
-    device->Play();  // the ring was not cleared here: it plays the 200s
+    device->Play();
     const auto start = std::chrono::steady_clock::now();
-    while (device->GetConsumedSamples() < u64(N) && std::chrono::steady_clock::now() - start < 2s)
+    while (device->GetTakenSamples() < u64(N) && std::chrono::steady_clock::now() - start < 2s)
         std::this_thread::sleep_for(1ms);
     device->Stop();
-    std::this_thread::sleep_for(20ms);  // a callback already running ends
-    const u32 held = device->GetPlayCursor();
-    const u64 consumed = device->GetConsumedSamples();
-    ASSERT_GE(consumed, u64(N));
-    EXPECT_EQ(held, u32(consumed % (3 * N)));
+    std::this_thread::sleep_for(30ms);  // a callback already running ends
+    const u64 held = device->GetPlayCursor();
+    const u64 taken = device->GetTakenSamples();
+    ASSERT_GE(taken, u64(N));
+    EXPECT_EQ(held, taken + N);
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(device->GetPlayCursor(), held);
-    EXPECT_EQ(device->GetConsumedSamples(), consumed);
+    EXPECT_EQ(device->GetTakenSamples(), taken);
     device.reset();
 
-    // Silence, the ring's 200s in blocks of the callback, then silence.
+    // Silence, the ring's samples, a ramp of one step a sample down to the
+    // silence (no click), then silence.
     const std::vector<u8> samples = ReadPlayed(Output);
-    size_t first = 0;
-    while (first < samples.size() && samples[first] == 0)
-        ++first;
-    size_t loudCount = 0;
-    while (first + loudCount < samples.size() && samples[first + loudCount] == 200)
-        ++loudCount;
-    EXPECT_EQ(loudCount, consumed);
-    for (size_t i = first + loudCount; i < samples.size(); ++i)
-        ASSERT_EQ(samples[i], 0) << "sample " << i;
+    size_t at = 0;
+    while (at < samples.size() && samples[at] == loudLevel)
+        ++at;
+    EXPECT_EQ(at, taken);
+    for (u8 level = loudLevel; level-- > Silence; ++at) {
+        ASSERT_LT(at, samples.size());
+        ASSERT_EQ(samples[at], level) << "sample " << at;
+    }
+    for (; at < samples.size(); ++at)
+        ASSERT_EQ(samples[at], Silence) << "sample " << at;
+}
+
+// The mixer's silence plays next to the format's midpoint; its whole range
+// (0..168) fits above.
+TEST(SdlSoundLevels, MixerSilenceIsTheFormatsAndTheRangeFits)
+{
+    EXPECT_EQ(TSdlSoundDevice::OutputLevel(0), 129);
+    EXPECT_EQ(TSdlSoundDevice::OutputLevel(0), TSdlSoundDevice::Silence);
+    EXPECT_EQ(TSdlSoundDevice::OutputLevel(31), 152);  // the beeper alone
+    EXPECT_EQ(TSdlSoundDevice::OutputLevel(168), 255);  // the loudest mix
+    for (u32 sample = 1; sample <= 168; ++sample)
+        EXPECT_GE(TSdlSoundDevice::OutputLevel(u8(sample)), TSdlSoundDevice::OutputLevel(u8(sample - 1))) << sample;
 }
 
 } // namespace

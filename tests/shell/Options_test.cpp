@@ -299,11 +299,11 @@ TEST_F(Options, TheSyncSliderReachesTheSoundOutput)
     EXPECT_EQ(Dialog->SyncValueTB->minimum(), -100);
     EXPECT_EQ(Dialog->SyncValueTB->maximum(), 100);
     EXPECT_EQ(Dialog->SyncValueTB->tickInterval(), 5);
-    const TDirectSound::TSyncWindow before = sound.GetSyncWindow();
+    const i32 before = sound.GetSyncShift();
     Dialog->SyncValueTB->setValue(-25);
     EXPECT_EQ(Settings->SoundSyncDelay.load(), -25);
     EXPECT_EQ(sound.GetSyncDelay(), -25) << "the pacing window follows at once";
-    EXPECT_NE(sound.GetSyncWindow().T1, before.T1);
+    EXPECT_NE(sound.GetSyncShift(), before);
 }
 
 TEST_F(Options, ExecuteShowsTheCurrentSettingsModally)

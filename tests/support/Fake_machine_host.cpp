@@ -2,58 +2,52 @@
 
 #include <algorithm>
 
-void TFakeSoundDevice::Open(u32, u32 ringSamples)
+void TFakeSoundDevice::Open(u32 sampleRate, u32 ringSamples)
 {
     if (FailOpen.load())
         throw TDSError(TDSFunction::Create, DSResult::NoDriver);
     std::lock_guard<std::mutex> lock(Lock);
-    Ring.assign(ringSamples, 0);
+    Ring.Reset(ringSamples);
+    SampleRate = sampleRate;
+    Opened = std::chrono::steady_clock::now();
 }
 
 void TFakeSoundDevice::Clear()
 {
     std::lock_guard<std::mutex> lock(Lock);
-    std::fill(Ring.begin(), Ring.end(), 0);
+    Ring.Drop();
 }
 
-void TFakeSoundDevice::Write(u32 offset, const u8* samples, u32 count)
+bool TFakeSoundDevice::Write(const u8* samples, u32 count)
 {
     std::lock_guard<std::mutex> lock(Lock);
-    Offsets.push_back(offset);
-    if (offset <= Ring.size() && count <= Ring.size() - offset)
-        std::copy(samples, samples + count, Ring.begin() + offset);
+    ++Writes;
+    return Ring.Push(samples, count);
 }
 
-u32 TFakeSoundDevice::GetPlayCursor()
+u64 TFakeSoundDevice::GetPlayCursor()
 {
     ++Polls;
-    u32 position = Position.load();
+    std::lock_guard<std::mutex> lock(Lock);
     const u32 step = AutoStep.load();
     if (Playing.load() && step != 0) {
-        std::lock_guard<std::mutex> lock(Lock);
-        const u32 size = Ring.empty() ? 1 : static_cast<u32>(Ring.size());
-        position = (position + step) % size;
-        Position.store(position);
+        Taken.resize(step);
+        Ring.Pop(Taken.data(), step);
     }
-    return position;
+    return Ring.Taken() + Ring.Capacity() / 3;
 }
 
-std::vector<u8> TFakeSoundDevice::RingCopy() const
+u64 TFakeSoundDevice::GetPlayedSamples() const
 {
     std::lock_guard<std::mutex> lock(Lock);
-    return Ring;
-}
-
-std::vector<u32> TFakeSoundDevice::WriteOffsets() const
-{
-    std::lock_guard<std::mutex> lock(Lock);
-    return Offsets;
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - Opened;
+    return static_cast<u64>(since.count() * SampleRate);
 }
 
 std::size_t TFakeSoundDevice::WriteCount() const
 {
     std::lock_guard<std::mutex> lock(Lock);
-    return Offsets.size();
+    return Writes;
 }
 
 bool THandTickSource::Start(std::function<void()> tick)

@@ -12,29 +12,30 @@
 #include "core/Clock.h"
 #include "core/Display.h"
 #include "host/Sound_device.h"
+#include "host/Sound_ring.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <vector>
 
-// A sound ring in memory. The play position stays where the test puts it,
-// or moves on by AutoStep at every poll while playing.
+// A sound ring in memory. It plays nothing on its own: at every poll while
+// playing it takes AutoStep samples (no more than were written), and its
+// clock plays at the nominal rate in real time.
 class TFakeSoundDevice : public TSoundDevice {
 public:
     void Open(u32 sampleRate, u32 ringSamples) override;
     void Clear() override;
     void Play() override { Playing.store(true); ++Plays; }
     void Stop() override { Playing.store(false); ++Stops; }
-    void Write(u32 offset, const u8* samples, u32 count) override;
-    u32 GetPlayCursor() override;
+    bool Write(const u8* samples, u32 count) override;
+    u64 GetPlayCursor() override;
+    u64 GetPlayedSamples() const override;
 
-    // The ring's samples and the offsets of every write, in order.
-    std::vector<u8> RingCopy() const;
-    std::vector<u32> WriteOffsets() const;
+    // Write calls, taken or not.
     std::size_t WriteCount() const;
 
-    std::atomic<u32> Position{0};
     std::atomic<u32> AutoStep{0};
     std::atomic<bool> Playing{false};
     std::atomic<bool> FailOpen{false};
@@ -44,8 +45,11 @@ public:
 
 private:
     mutable std::mutex Lock;
-    std::vector<u8> Ring;
-    std::vector<u32> Offsets;
+    TSoundRing Ring;
+    std::vector<u8> Taken;
+    std::size_t Writes = 0;
+    u32 SampleRate = 44'100;
+    std::chrono::steady_clock::time_point Opened = std::chrono::steady_clock::now();
 };
 
 // Ticks only when the test calls Tick (on the test's thread).
