@@ -31,6 +31,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,12 +51,15 @@ QRgb SpectrumColour(int colour, bool bright)
 
 // The colour at paper pixel (x, y) of a 6,912-byte screen, with flashing
 // cells shown as stored (flash phase off).
-QRgb DecodeScreenPixel(const std::function<u8(u16)>& read, int x, int y)
+// The colour of a paper pixel; a flashing cell swaps ink and paper while
+// the flash is on.
+QRgb DecodeScreenPixel(const std::function<u8(u16)>& read, int x, int y, bool flashOn = false)
 {
     const u16 pixelAddress = static_cast<u16>(0x4000 | (y & 0xC0) << 5 | (y & 0x07) << 8 | (y & 0x38) << 2 | x >> 3);
     const u16 attributeAddress = static_cast<u16>(0x5800 + (y >> 3) * 32 + (x >> 3));
     const u8 attribute = read(attributeAddress);
-    const bool set = (read(pixelAddress) >> (7 - (x & 7)) & 1) != 0;
+    const bool flip = flashOn && (attribute & 0x80) != 0;
+    const bool set = ((read(pixelAddress) >> (7 - (x & 7)) & 1) != 0) != flip;
     return SpectrumColour(set ? attribute & 7 : attribute >> 3 & 7, (attribute & 0x40) != 0);
 }
 
@@ -77,6 +82,9 @@ TEST(EndToEnd, ASnapshotRunsPacedBySoundAndTheScreenViewShowsItsScreenMemory)
     if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
         qputenv("SDL_AUDIODRIVER", "dummy");
     TTestSettings settings;
+    // The blinking beam marker of a stopped machine would stand in the
+    // pictures compared below, on a time that is not the test's.
+    settings->RayPosition = 0;
     TClock clock;
     g_Clock = &clock;
     TKeyBuffer keys;
@@ -145,27 +153,33 @@ TEST(EndToEnd, ASnapshotRunsPacedBySoundAndTheScreenViewShowsItsScreenMemory)
     const u8* page = computer.VideoCard->GetScreenMemory();
     ASSERT_NE(page, nullptr);
     auto read = [page](u16 address) { return page[address - 0x4000]; };
-    int frameMismatches = 0;
-    int paintMismatches = 0;
+    // The flash turns on the clock's time, also while stopped, so each
+    // picture is compared in the phase it was taken in: one of the two
+    // phases must match it whole.
+    std::array<int, 2> frameMismatches{};
+    std::vector<std::array<int, 2>> paintMismatches(paintedAtZoom.size());
     int inked = 0;
     for (int y = 0; y < 192; ++y)
         for (int x = 0; x < 256; ++x) {
-            const QRgb expected = DecodeScreenPixel(read, x, y);
             const int rx = 136 + x;
             const int ry = 80 + y;
             const QRgb published = colours[pixels[std::size_t(ry * width + rx)]] | 0xFF000000u;
-            if (published != expected && ++frameMismatches <= 3)
-                ADD_FAILURE() << "published pixel (" << x << ", " << y << ")";
-            for (const auto& [zoom, painted] : paintedAtZoom)
-                if ((painted.pixel(zoom * rx, zoom * ry) != expected
-                     || painted.pixel(zoom * rx + zoom - 1, zoom * ry + zoom - 1) != expected)
-                    && ++paintMismatches <= 3)
-                    ADD_FAILURE() << "painted pixel (" << x << ", " << y << ") at zoom " << zoom;
-            if (expected != DecodeScreenPixel(read, 0, 0))
+            for (const int phase : {0, 1}) {
+                const QRgb expected = DecodeScreenPixel(read, x, y, phase == 1);
+                frameMismatches[phase] += published != expected;
+                for (std::size_t i = 0; i < paintedAtZoom.size(); ++i) {
+                    const auto& [zoom, painted] = paintedAtZoom[i];
+                    paintMismatches[i][phase] += painted.pixel(zoom * rx, zoom * ry) != expected
+                                                 || painted.pixel(zoom * rx + zoom - 1, zoom * ry + zoom - 1) != expected;
+                }
+            }
+            if (DecodeScreenPixel(read, x, y) != DecodeScreenPixel(read, 0, 0))
                 ++inked;
         }
-    EXPECT_EQ(frameMismatches, 0);
-    EXPECT_EQ(paintMismatches, 0);
+    EXPECT_EQ(std::min(frameMismatches[0], frameMismatches[1]), 0) << "published frame";
+    for (std::size_t i = 0; i < paintedAtZoom.size(); ++i)
+        EXPECT_EQ(std::min(paintMismatches[i][0], paintMismatches[i][1]), 0)
+            << "painted at zoom " << paintedAtZoom[i].first;
     // The picture has something on it to compare.
     EXPECT_GT(inked, 100);
 
