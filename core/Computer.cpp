@@ -153,6 +153,9 @@ void TComputer::StepMachine()
 [[gnu::always_inline]] inline void TComputer::AfterStep(bool frameEnded, bool lazy)
 {
     const i32 tact = Z80->Tact;
+    // Two loads: merged into one 8-byte load, the pair would wait for the
+    // 4-byte store of Tact that ended the step (a store-forwarding stall).
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     const i32 frame = Z80->Frame;
     StepPosition.Tact = tact;
     StepPosition.Frame = frame;
