@@ -109,12 +109,53 @@ void TComputer::WirePorts()
 // ---------------------------------------------------------------------------
 // The step
 
-// Inlined into the run loop: one call less for every instruction.
-[[gnu::always_inline]] inline void TComputer::StepMachine(bool lazy)
-{
-    const bool frameEnded = Z80->Step();
+namespace {
 
+// The frame counter is past that frame (wrap-safe).
+bool FramesPast(i32 frame, i32 than)
+{
+    return static_cast<i32>(static_cast<u32>(frame) - static_cast<u32>(than)) > 0;
+}
+
+} // namespace
+
+void TComputer::StepMachine()
+{
+    AfterStep(Z80->Step(), false);
+}
+
+// Inlined into the run loop: one call less for every event.
+[[gnu::always_inline]] inline void TComputer::StepToNextEvent()
+{
+    TZ80& z80 = *Z80;
+    const i32 tact = z80.Tact;
+    const i32 frame = z80.Frame;
+    i32 limit = z80.GetPlainRunLimit();
+    // The sound devices: Update after the step that reaches their limit, or
+    // after every step while they are in another frame.
+    limit = frame == SoundFrame ? std::min(limit, SoundLimit) : tact;
+    if (TapeRecorder->TTapeRecorder::IsPlaying()) [[unlikely]] {
+        if (frame == TapeFrame)
+            limit = std::min(limit, TapeLimit);
+        else if (FramesPast(frame, TapeFrame))
+            limit = tact;
+    }
+    bool frameEnded;
+    if (limit <= tact) [[unlikely]]
+        frameEnded = z80.Step();
+    else if (Breakpoints->IsEmpty())
+        frameEnded = z80.StepUntil(limit, StepPosition.Tact);
+    else
+        frameEnded = z80.StepUntil(limit, StepPosition.Tact, *Breakpoints);
+    AfterStep(frameEnded, true);
+}
+
+[[gnu::always_inline]] inline void TComputer::AfterStep(bool frameEnded, bool lazy)
+{
     const i32 tact = Z80->Tact;
+    // Two loads: merged into one 8-byte load, the pair would wait for the
+    // 4-byte store of Tact that ended the step (a store-forwarding stall).
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     const i32 frame = Z80->Frame;
     StepPosition.Tact = tact;
     StepPosition.Frame = frame;
@@ -122,8 +163,14 @@ void TComputer::WirePorts()
         UpdateSoundDevices(tact, frame);
     // A stopped recorder's Update does nothing, and the first one after Play
     // only takes the T-state: skipping it while stopped changes nothing.
-    if (TapeRecorder->TTapeRecorder::IsPlaying()) [[unlikely]]
-        TapeRecorder->Update(tact, frame);
+    if (TapeRecorder->TTapeRecorder::IsPlaying()) [[unlikely]] {
+        if (!lazy)
+            TapeRecorder->Update(tact, frame);
+        else if ((frame == TapeFrame && tact >= TapeLimit) || FramesPast(frame, TapeFrame))
+            UpdateTape(tact, frame);
+        else
+            TapeBehind = true;
+    }
 
     if (frameEnded) [[unlikely]]
         EndFrame();
@@ -148,6 +195,33 @@ void TComputer::UpdateSoundDevices(i32 tact, i32 frame)
         // update them after every step until they agree again.
         SoundLimit = std::numeric_limits<i32>::min();
     }
+}
+
+void TComputer::UpdateTape(i32 tact, i32 frame)
+{
+    TapeRecorder->Update(tact, frame);
+    TapeBehind = false;
+    // The recorder tells a frame wrap by a T-state below its last, so the
+    // CPU moves on by less than a frame between two Updates: the wait stays
+    // below half a frame less the longest step.
+    const i64 frameLength = std::clamp<u32>(g_Settings->TStatesPerFrame, 1, u32(1) << 30);
+    const i64 longestWait = std::max<i64>(0, frameLength / 2 - TZ80::LongestStep);
+    i64 limit = tact + std::min(TapeRecorder->GetTStatesToNextChange(), longestWait);
+    TapeFrame = frame;
+    if (limit >= frameLength) {
+        limit -= frameLength;
+        TapeFrame = static_cast<i32>(static_cast<u32>(frame) + 1);
+    }
+    TapeLimit = static_cast<i32>(limit);
+}
+
+void TComputer::CatchUpLazyDevices()
+{
+    if (StepPosition.Valid)
+        UpdateSoundDevices(StepPosition.Tact, StepPosition.Frame);
+    if (TapeBehind && TapeRecorder->IsPlaying())
+        TapeRecorder->Update(StepPosition.Tact, StepPosition.Frame);
+    TapeBehind = false;
 }
 
 void TComputer::EndSteppingSession()
@@ -201,7 +275,7 @@ bool TComputer::Step()
 {
     if (IsRunActive())
         return false;
-    StepMachine(false);
+    StepMachine();
     EndSteppingSession();
     PublishDrawnFrame();
     return true;
@@ -299,7 +373,7 @@ bool TComputer::StepOver(TOnStop onStop)
     u16 address = 0;
     if (Z80->GetStepOverAddress(address))
         return Run(std::move(onStop), address);
-    StepMachine(false);
+    StepMachine();
     EndSteppingSession();
     PublishDrawnFrame();
     if (onStop)
@@ -356,17 +430,23 @@ void TComputer::SetRunning(u8 running)
 
 void TComputer::RunLoop()
 {
+    // The first step catches the sound devices and a playing tape up.
+    const auto catchUpAtOnce = [this] {
+        SoundLimit = std::numeric_limits<i32>::min();
+        TapeFrame = Z80->Frame;
+        TapeLimit = std::numeric_limits<i32>::min();
+        TapeBehind = false;
+    };
     try {
-        SoundLimit = std::numeric_limits<i32>::min();  // the first step updates
+        catchUpAtOnce();
         for (;;) {
-            StepMachine(true);
+            StepToNextEvent();
             if (PauseRequests.load(std::memory_order_relaxed) != 0) [[unlikely]] {
-                // Whoever paused may look at the sound devices.
-                if (StepPosition.Valid)
-                    UpdateSoundDevices(StepPosition.Tact, StepPosition.Frame);
+                // Whoever paused may look at the devices and change them.
+                CatchUpLazyDevices();
                 EndSteppingSession();
                 Park();
-                SoundLimit = std::numeric_limits<i32>::min();
+                catchUpAtOnce();
             }
             if (StopRequest.load(std::memory_order_relaxed))
                 break;
@@ -379,8 +459,7 @@ void TComputer::RunLoop()
         StopRequest.store(1, std::memory_order_relaxed);
     }
     // The devices as every step would have left them.
-    if (StepPosition.Valid)
-        UpdateSoundDevices(StepPosition.Tact, StepPosition.Frame);
+    CatchUpLazyDevices();
     EndSteppingSession();
 }
 

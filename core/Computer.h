@@ -186,14 +186,29 @@ private:
     friend class TRunThread;
 
     // One step: the instruction, the catch-up of the sound devices and the
-    // tape, the frame end, the breakpoint test. The run thread's hot path.
-    // `lazy` (the run loop): the sound devices are caught up only when
-    // Update would do more than note the position (they note it themselves
-    // before a port write, see TStepPosition).
-    void StepMachine(bool lazy);
+    // tape, the frame end, the breakpoint test: Trace Into's plain form.
+    void StepMachine();
+    // The run loop's form of it: the plain steps up to the next event that
+    // needs the machine (the interrupt window, the frame end, the sound
+    // devices' or the tape's next change, a breakpoint) back to back in the
+    // processor, then what follows the last as after a step. The same as
+    // stepping one by one: the steps between only note the position, which
+    // the sound devices read themselves before a port write (see
+    // TStepPosition), and the tape only counts.
+    void StepToNextEvent();
+    // What follows a step. `lazy` (the run loop): the sound devices and the
+    // tape are caught up only when their Update would do more than note the
+    // position or count.
+    void AfterStep(bool frameEnded, bool lazy);
     // Catches the sound devices up to the position of the last step, then
     // finds the next position at which they need it again.
     void UpdateSoundDevices(i32 tact, i32 frame);
+    // Catches the tape up to the position of the last step, then finds the
+    // step after which it needs it again.
+    void UpdateTape(i32 tact, i32 frame);
+    // The run loop's stepping pauses or ends: the sound devices and the tape
+    // as every step would have left them.
+    void CatchUpLazyDevices();
     // The stepping stops (end of Step, a park, the end of a run) with the
     // sound devices caught up.
     void EndSteppingSession();
@@ -226,6 +241,12 @@ private:
     // device's Update would only note the position (stepping thread only).
     i32 SoundFrame = 0;
     i32 SoundLimit = 0;
+    // In a run the playing tape is caught up after the first step that ends
+    // in this frame at or past this T-state, or in a later frame; TapeBehind:
+    // a step has ended since the last catch-up (stepping thread only).
+    i32 TapeFrame = 0;
+    i32 TapeLimit = 0;
+    bool TapeBehind = false;
     // A headless frame end drew a frame without publishing it (stepping
     // thread only).
     bool FrameUnpublished = false;

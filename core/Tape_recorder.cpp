@@ -104,6 +104,18 @@ void TTapeRecorder::Update(i32 tstate, i32)
     }
 }
 
+i64 TTapeRecorder::GetTStatesToNextChange() const
+{
+    if (!Synchronised)
+        return 0;
+    // Update ends the pulse once it has moved on by PulseLeft, and in the
+    // pause lets the level fall once it has moved past PauseLeft.
+    i64 change = PulseLeft;
+    if (Pause && PauseLeft >= 0)
+        change = std::min(change, PauseLeft + 1);
+    return std::max<i64>(change, 0);
+}
+
 void TTapeRecorder::BeginPulse(i64 length)
 {
     // Added, not set: the T-states by which the last pulse overran its end

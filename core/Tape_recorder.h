@@ -66,6 +66,12 @@ public:
     // not needed: a T-state below the last one means the frame wrapped). The
     // first Update after Play only takes the T-state.
     void Update(i32 tstate, i32 frame);
+    // How far the CPU may move past the last Update before an Update does
+    // more than count: an Update that has moved on by fewer T-states
+    // changes neither the level nor the tape, and a later one sees the
+    // same as if they had all been made. 0: the next Update acts (the
+    // first after Play). Meaningful while playing.
+    i64 GetTStatesToNextChange() const;
 
 private:
     // Where the current block's pulses are.

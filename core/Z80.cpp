@@ -11,6 +11,7 @@
 // it names another test.
 #include "core/Z80.h"
 
+#include "core/Breakpoints.h"
 #include "core/Settings.h"
 
 #include <algorithm>
@@ -1297,13 +1298,38 @@ bool TZ80::AcceptInterrupt()
     return true;
 }
 
+namespace {
+
+// The settings mix signed and unsigned fields. Between the wrap and the
+// instruction Tact is inside 0 .. frame length - 1, so there it compares
+// with either kind as an unsigned number, as it would in 64 bits.
+u32 FrameLengthOf(const TSettings& settings)
+{
+    return std::clamp<u32>(settings.TStatesPerFrame, 1, u32(1) << 30);
+}
+
+} // namespace
+
+// The frame end of a step.
+[[gnu::always_inline]] inline bool TZ80::EndStep(const TSettings& settings, u32 frameLength)
+{
+    // One instruction never takes a frame: Tact stays below 2^31.
+    if (static_cast<u32>(Tact) >= frameLength) {
+        Tact = static_cast<i32>(static_cast<u32>(Tact) - frameLength);
+        Frame = static_cast<i32>(static_cast<u32>(Frame) + 1);
+    }
+    // Nearly every step has reported its frame already.
+    if (Frame != LastFrame && static_cast<u32>(Tact) >= settings.FrameEventTState) {
+        LastFrame = Frame;
+        return true;
+    }
+    return false;
+}
+
 bool TZ80::Step()
 {
     const TSettings& settings = *g_Settings;
-    // The settings mix signed and unsigned fields. Between the wrap and the
-    // instruction Tact is inside 0 .. frame length - 1, so there it compares
-    // with either kind as an unsigned number, as it would in 64 bits.
-    const u32 frameLength = std::clamp<u32>(settings.TStatesPerFrame, 1, u32(1) << 30);
+    const u32 frameLength = FrameLengthOf(settings);
     if (static_cast<u32>(Tact) >= frameLength) [[unlikely]]
         WrapTact(frameLength);
 
@@ -1320,18 +1346,58 @@ bool TZ80::Step()
         InterruptAllowed = 1;
         Execute();
     }
+    return EndStep(settings, frameLength);
+}
 
-    // One instruction never takes a frame: Tact stays below 2^31.
-    if (static_cast<u32>(Tact) >= frameLength) {
-        Tact = static_cast<i32>(static_cast<u32>(Tact) - frameLength);
-        Frame = static_cast<i32>(static_cast<u32>(Frame) + 1);
+i32 TZ80::GetPlainRunLimit() const
+{
+    const TSettings& settings = *g_Settings;
+    const u32 frameLength = FrameLengthOf(settings);
+    const u32 tact = static_cast<u32>(Tact);
+    // A reset, or a Tact written from outside: the step itself deals with it.
+    if (ResetRequest || tact >= frameLength)
+        return Tact;
+    i64 limit = frameLength;
+    const i64 windowFirst = std::max<i64>(settings.InterruptFirst, 0);
+    const i64 windowLast = settings.InterruptLast;
+    if (windowFirst <= windowLast) {
+        if (tact >= windowFirst && tact <= windowLast)
+            return Tact;
+        if (tact < windowFirst)
+            limit = windowFirst;
     }
-    // Nearly every step has reported its frame already.
-    if (Frame != LastFrame && static_cast<u32>(Tact) >= settings.FrameEventTState) {
-        LastFrame = Frame;
-        return true;
+    if (Frame != LastFrame) {
+        if (tact >= settings.FrameEventTState)
+            return Tact;
+        limit = std::min<i64>(limit, settings.FrameEventTState);
     }
-    return false;
+    return static_cast<i32>(limit);
+}
+
+template <bool Stops>
+[[gnu::always_inline]] inline bool TZ80::RunPlainSteps(i32 limit, i32& stepTact, const TBreakpoints* stops)
+{
+    do {
+        stepTact = Tact;
+        InterruptAllowed = 1;
+        Execute();
+        if constexpr (Stops) {
+            if (stops->Contains(PC)) [[unlikely]]
+                break;
+        }
+    } while (Tact < limit);
+    const TSettings& settings = *g_Settings;
+    return EndStep(settings, FrameLengthOf(settings));
+}
+
+bool TZ80::StepUntil(i32 limit, i32& stepTact)
+{
+    return RunPlainSteps<false>(limit, stepTact, nullptr);
+}
+
+bool TZ80::StepUntil(i32 limit, i32& stepTact, const TBreakpoints& stops)
+{
+    return RunPlainSteps<true>(limit, stepTact, &stops);
 }
 
 // ---------------------------------------------------------------------------

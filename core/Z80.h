@@ -19,6 +19,9 @@
 
 #include <bit>
 
+class TBreakpoints;
+class TSettings;
+
 // A 16-bit register pair whose two bytes are reached in place: B is the high
 // byte of BC, C the low byte; A is the high byte of AF, F the low byte.
 struct TRegPair {
@@ -106,6 +109,20 @@ public:
     // EI has just executed; otherwise pushes PC and jumps (13 or 19 T-states).
     bool AcceptInterrupt();
 
+    // --- Plain steps back to back (the run loop) ---
+    // The T-state below which every step is a plain instruction: no reset
+    // request, no start inside the interrupt window, no frame wrap or frame
+    // report before its end. At most the frame length; at or below Tact
+    // when the next step is not one (then Step it).
+    i32 GetPlainRunLimit() const;
+    // Steps while Tact stays below the limit (one at least), exactly as Step
+    // would, the last one with its frame end: true when a new frame is to be
+    // reported. The limit is at most GetPlainRunLimit. Before each
+    // instruction stepTact gets Tact: the position after the previous step.
+    bool StepUntil(i32 limit, i32& stepTact);
+    // The same, also ending after the step that brings PC to a breakpoint.
+    bool StepUntil(i32 limit, i32& stepTact, const TBreakpoints& stops);
+
     // --- For the debugger ---
     // Where a step over the instruction at PC should stop (after a CALL,
     // CALL cc, RST, HALT, DJNZ or repeating block instruction); false for
@@ -125,6 +142,9 @@ public:
 
     // The longest run of DD/FD prefixes one step consumes.
     static constexpr i32 MaxPrefixRun = 256;
+    // An upper bound of the T-states of one step: a full run of prefixes,
+    // then the longest instruction.
+    static constexpr i32 LongestStep = MaxPrefixRun * 4 + 23;
     // GetStepOverAddress gives up after scanning this many bytes.
     static constexpr i32 MaxStepOverScan = 0x10000;
 
@@ -153,6 +173,9 @@ private:
     // Brings a Tact written from outside back into the frame (floored
     // modulo), counting whole frames into Frame.
     void WrapTact(i64 frameLength);
+    bool EndStep(const TSettings& settings, u32 frameLength);
+    template <bool Stops>
+    bool RunPlainSteps(i32 limit, i32& stepTact, const TBreakpoints* stops);
 
     // --- The interpreter ---
     u8 Imm8() { return ReadMem(PC++); }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace tape_test;
@@ -189,30 +190,43 @@ TEST_F(TapeRecorderTest, CoarseUpdatesSeeWhatFineOnesSee)
     PutTapBlock(image, RomBlock(0x00, TBytes(17, 0x7E)));
     // The level at fixed times of the tape, reached in steps of at most the
     // given size: a pulse that ends inside a step passes its overrun on, so
-    // every step size sees the same levels at the same T-states.
-    auto levels = [&](i64 step) {
+    // every step size sees the same levels at the same T-states. Step 0:
+    // straight to the next change the recorder announces, which must see
+    // every change at its T-state, as steps of one do.
+    struct TSeen {
+        std::vector<u8> Levels;
+        std::vector<i64> Changes;
+    };
+    auto seen = [&](i64 step) {
         TTapeRecorder recorder;
         recorder.SetTape(Maker.Tap(image));
         recorder.Play();
         TTapeClock clock(recorder, 1000);
         clock.UpdateNow();
-        std::vector<u8> seen;
+        TSeen result;
+        u8 level = recorder.GetLevel();
         i64 next = clock.Time() + 100'003;
         while (recorder.IsPlaying() && clock.Time() < 40'000'000) {
-            clock.Advance(std::min(step, next - clock.Time()));
+            const i64 size = step > 0 ? step : std::clamp<i64>(recorder.GetTStatesToNextChange(), 1, FrameLength - 1);
+            clock.Advance(std::min(size, next - clock.Time()));
+            if (recorder.GetLevel() != level) {
+                level = recorder.GetLevel();
+                result.Changes.push_back(clock.Time());
+            }
             if (clock.Time() == next) {
                 if (recorder.IsPlaying())
-                    seen.push_back(recorder.GetLevel());
+                    result.Levels.push_back(recorder.GetLevel());
                 next += 100'003;
             }
         }
         EXPECT_FALSE(recorder.IsPlaying());
-        return seen;
+        return result;
     };
-    const std::vector<u8> reference = levels(1);
-    EXPECT_GT(reference.size(), 200u);
-    for (const i64 step : {7, 23, 2168, 71'679})
-        EXPECT_EQ(levels(step), reference) << "step " << step;
+    const TSeen reference = seen(1);
+    EXPECT_GT(reference.Levels.size(), 200u);
+    for (const i64 step : {7, 23, 2168, 71'679, 0})
+        EXPECT_EQ(seen(step).Levels, reference.Levels) << "step " << step;
+    EXPECT_EQ(seen(0).Changes, reference.Changes);
 }
 
 TEST_F(TapeRecorderTest, DecodedPulsesGiveBackTheFixtureBlocks)
