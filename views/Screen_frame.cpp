@@ -98,7 +98,8 @@ void TScreenF::BuildPopupMenu()
         auto* group = new QActionGroup(menu);
         group->setExclusive(true);
         std::vector<QAction*> actions;
-        for (const auto& [caption, tag] : items) {
+        for (const auto& [caption, itemTag] : items) {
+            const int tag = itemTag; // Clang 14 cannot capture a structured binding
             QAction* action = menu->addAction(QString::fromLatin1(caption));
             action->setCheckable(true);
             action->setData(tag);
