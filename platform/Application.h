@@ -71,18 +71,32 @@ private:
 // True when it ran to its end.
 bool RunGuarded(const std::function<void()>& work);
 
+// Calls the handler with the arguments, or with none when it takes none.
+// Both are parameters of this one template, so the branch not taken is
+// never instantiated.
+template <class THandler, class... TArgs>
+void CallWithArgumentsOrNone(THandler& handler, TArgs&&... args)
+{
+    if constexpr (std::is_invocable_v<THandler&, TArgs&&...>)
+        handler(std::forward<TArgs>(args)...);
+    else
+        handler();
+}
+
 // Wraps a handler so that no exception leaves it: what it throws is shown
 // in the exception display. The wrapper takes whatever arguments the signal
 // passes and forwards them, or drops them all when the handler takes none.
+// Qt probes a slot with fewer and fewer of the signal's arguments; the
+// constraint and the declared return type answer those probes without
+// instantiating the body for argument lists the handler cannot take.
 template <class THandler>
 auto Guard(THandler handler)
 {
-    return [handler = std::move(handler)](auto&&... args) mutable {
+    return [handler = std::move(handler)]<class... TArgs>(TArgs&&... args) mutable -> void
+               requires std::is_invocable_v<THandler&, TArgs&&...> || std::is_invocable_v<THandler&>
+    {
         try {
-            if constexpr (std::is_invocable_v<THandler&, decltype(args)...>)
-                handler(std::forward<decltype(args)>(args)...);
-            else
-                handler();
+            CallWithArgumentsOrNone(handler, std::forward<TArgs>(args)...);
         } catch (const std::exception& error) {
             TApplication::ShowException(error.what());
         } catch (...) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential clang cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev libsdl2-dev
   libgtest-dev libgmock-dev
   opense-basic fonts-liberation fonts-dejavu-core

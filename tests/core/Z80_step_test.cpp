@@ -372,6 +372,42 @@ TEST_F(Z80Step, StepOverStopsAfterCallsRestartsHaltDjnzAndRepeats)
     EXPECT_EQ(address, 0x0001);
 }
 
+TEST_F(Z80Step, StepOverStopsAfterEveryRepeatingBlockInstructionAndNoOtherEdOpcode)
+{
+    // The eight repeating block instructions, from the Z80 manual: each is
+    // two bytes, so Step Over stops right after it. Every other ED opcode,
+    // the non-repeating block ones (LDI..OUTD, A0-AB) and the neighbours of
+    // both ranges (AF, B4-B7, BC-BF) included, is stepped like a plain one.
+    struct TRepeating {
+        u8 Opcode;
+        const char* Name;
+    };
+    const TRepeating repeating[] = {
+        {0xB0, "LDIR"}, {0xB1, "CPIR"}, {0xB2, "INIR"}, {0xB3, "OTIR"},
+        {0xB8, "LDDR"}, {0xB9, "CPDR"}, {0xBA, "INDR"}, {0xBB, "OTDR"},
+    };
+    for (u16 at : {u16(0x8000), u16(0xFFFF)}) {  // at the top the address wraps to 0x0001
+        Cpu.PC = at;
+        for (int op = 0; op <= 0xFF; ++op) {
+            Machine.Poke(at, {0xED});
+            Machine.Poke(static_cast<u16>(at + 1), {static_cast<u8>(op)});
+            const TRepeating* match = nullptr;
+            for (const TRepeating& r : repeating)
+                if (r.Opcode == op)
+                    match = &r;
+            u16 address = 0x4321;
+            EXPECT_EQ(Cpu.GetStepOverAddress(address), match != nullptr) << "ED " << op << " at " << at;
+            EXPECT_EQ(address, match ? static_cast<u16>(at + 2) : 0x4321) << (match ? match->Name : "ED") << " " << op;
+        }
+    }
+    // Behind index prefixes the instruction still ends two bytes after the ED.
+    Cpu.PC = 0x8000;
+    Machine.Poke(0x8000, {0xDD, 0xFD, 0xED, 0xB0});
+    u16 address = 0;
+    EXPECT_TRUE(Cpu.GetStepOverAddress(address));
+    EXPECT_EQ(address, 0x8004);
+}
+
 TEST_F(Z80Step, StepOverGivesUpOnMemoryFullOfPrefixes)
 {
     for (u32 a = 0; a < 0x10000; ++a)

@@ -1,5 +1,6 @@
-// The mixer over real sources: silence, the beeper's weight and the largest
-// value, and the frame it reads being each source's finished half.
+// The mixer over real sources: silence, the beeper's weight, each AY channel
+// counted once, the largest value, and the frame it reads being each
+// source's finished half.
 #include "host/Mixer.h"
 
 #include "core/Ay.h"
@@ -78,6 +79,41 @@ TEST_F(MixerTest, MixesTheFrameJustFinished)
     EXPECT_EQ(Samples(NextFrame()), std::vector<u8>(N, 31));
     Speaker.PortWrite(0x00);
     EXPECT_EQ(Samples(NextFrame()), std::vector<u8>(N, 0));
+}
+
+TEST_F(MixerTest, EachChannelCountsOnceAtItsOwnLevel)
+{
+    // Fixed levels, tones and noise off: each channel holds the chip's
+    // amplitude for its level (the volume table at twice the level, / 256):
+    // level 15: 170, 11: 79, 9: 46, 6: 12, 0: 0. The levels differ in every
+    // row and move between the channels, so a channel left out, read twice
+    // or read in another's place changes the sum.
+    struct TCase {
+        u8 A, B, C;
+        u8 Beeper;  // port 0xFE bits: 0x10 speaker (255), 0x08 tape out (64)
+        u8 Expected;
+    };
+    const TCase cases[] = {
+        {15, 0, 0, 0x00, 42},    // 170 / 4
+        {0, 15, 0, 0x00, 42},
+        {0, 0, 15, 0x00, 42},
+        {15, 11, 6, 0x00, 65},   // (170 + 79 + 12) / 4
+        {6, 15, 11, 0x00, 65},
+        {11, 6, 15, 0x00, 65},
+        {15, 0, 9, 0x10, 85},    // (170 + 46 + 255 / 2) / 4
+        {0, 9, 15, 0x18, 93},    // (46 + 170 + (255 + 64) / 2) / 4
+        {9, 15, 0, 0x08, 62},    // (46 + 170 + 64 / 2) / 4
+    };
+    Ay.SetRegister(7, 0x3F);
+    for (const TCase& c : cases) {
+        Ay.SetRegister(8, c.A);
+        Ay.SetRegister(9, c.B);
+        Ay.SetRegister(10, c.C);
+        Speaker.PortWrite(c.Beeper);
+        Mic.PortWrite(c.Beeper);
+        EXPECT_EQ(Samples(NextFrame()), std::vector<u8>(N, c.Expected))
+            << "levels " << int(c.A) << " " << int(c.B) << " " << int(c.C) << " beeper " << int(c.Beeper);
+    }
 }
 
 } // namespace

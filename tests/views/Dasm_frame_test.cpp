@@ -193,6 +193,71 @@ TEST_F(DasmView, FollowGoesToAJumpsTargetAndCallerComesBack)
     EXPECT_EQ(View->GetCursor(), 0x8000u);
 }
 
+TEST_F(DasmView, FollowTakesEveryJumpKindToItsTargetAndNothingElse)
+{
+    // Each jump, call and restart of the Z80 manual with its target when the
+    // instruction sits at `at` followed by the bytes 34 12: nn = 0x1234,
+    // e = +0x34 (from the next instruction), RST p goes to p.
+    struct TJump {
+        u8 Opcode;
+        const char* Name;
+        enum { Absolute, Relative, Restart } Kind;
+        u16 RestartAddress = 0;
+    };
+    const TJump jumps[] = {
+        {0xC3, "JP nn", TJump::Absolute},
+        {0xC2, "JP NZ,nn", TJump::Absolute}, {0xCA, "JP Z,nn", TJump::Absolute},
+        {0xD2, "JP NC,nn", TJump::Absolute}, {0xDA, "JP C,nn", TJump::Absolute},
+        {0xE2, "JP PO,nn", TJump::Absolute}, {0xEA, "JP PE,nn", TJump::Absolute},
+        {0xF2, "JP P,nn", TJump::Absolute},  {0xFA, "JP M,nn", TJump::Absolute},
+        {0xCD, "CALL nn", TJump::Absolute},
+        {0xC4, "CALL NZ,nn", TJump::Absolute}, {0xCC, "CALL Z,nn", TJump::Absolute},
+        {0xD4, "CALL NC,nn", TJump::Absolute}, {0xDC, "CALL C,nn", TJump::Absolute},
+        {0xE4, "CALL PO,nn", TJump::Absolute}, {0xEC, "CALL PE,nn", TJump::Absolute},
+        {0xF4, "CALL P,nn", TJump::Absolute},  {0xFC, "CALL M,nn", TJump::Absolute},
+        {0x18, "JR e", TJump::Relative},
+        {0x20, "JR NZ,e", TJump::Relative}, {0x28, "JR Z,e", TJump::Relative},
+        {0x30, "JR NC,e", TJump::Relative}, {0x38, "JR C,e", TJump::Relative},
+        {0x10, "DJNZ e", TJump::Relative},
+        {0xC7, "RST 00", TJump::Restart, 0x00}, {0xCF, "RST 08", TJump::Restart, 0x08},
+        {0xD7, "RST 10", TJump::Restart, 0x10}, {0xDF, "RST 18", TJump::Restart, 0x18},
+        {0xE7, "RST 20", TJump::Restart, 0x20}, {0xEF, "RST 28", TJump::Restart, 0x28},
+        {0xF7, "RST 30", TJump::Restart, 0x30}, {0xFF, "RST 38", TJump::Restart, 0x38},
+    };
+    // Every other first byte (RET, RET cc, JP (HL), the prefixes, data
+    // instructions with the same bit patterns) has no target: the cursor stays.
+    for (u16 at : {u16(0x8000), u16(0xFFF0)}) {  // 0xFFF0 + 2 + 0x34 wraps to 0x0026
+        for (int op = 0; op <= 0xFF; ++op) {
+            Code(at, {static_cast<u8>(op), 0x34, 0x12});
+            const TJump* jump = nullptr;
+            for (const TJump& j : jumps)
+                if (j.Opcode == op)
+                    jump = &j;
+            u16 expected = at;
+            if (jump && jump->Kind == TJump::Absolute)
+                expected = 0x1234;
+            else if (jump && jump->Kind == TJump::Relative)
+                expected = static_cast<u16>(at + 2 + 0x34);
+            else if (jump)
+                expected = jump->RestartAddress;
+            View->SetCursor(at);
+            View->FollowAExecute();
+            EXPECT_EQ(View->GetCursor(), u32(expected)) << (jump ? jump->Name : "opcode") << " " << op << " at " << at;
+        }
+    }
+    // Backwards, by the largest step: e = -128 and e = -2 (a jump to itself).
+    for (u8 op : {0x18, 0x20, 0x28, 0x30, 0x38, 0x10}) {
+        Code(0x8000, {op, 0x80});
+        View->SetCursor(0x8000);
+        View->FollowAExecute();
+        EXPECT_EQ(View->GetCursor(), 0x7F82u) << int(op);
+        Code(0x8000, {op, 0xFE});
+        View->SetCursor(0x8000);
+        View->FollowAExecute();
+        EXPECT_EQ(View->GetCursor(), 0x8000u) << int(op);
+    }
+}
+
 TEST_F(DasmView, TheCursorRowIsPaintedInTheHighlightColours)
 {
     View->SetTop(0x8000);

@@ -12,10 +12,10 @@
 #                                             data the tests compare with
 #
 # The same golden texts are made for the .sna and .z80 samples of
-# ../shared/testdata/media that snapdump reads (under testdata-*.snapdump.txt).
+# tests/data/external/media that snapdump reads (under testdata-*.snapdump.txt).
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
-testdata=$(cd "$here/../../../../shared/testdata/media" && pwd)
+testdata=$(cd "$here/../external/media" && pwd)
 for tool in python3 snapconv snapdump; do
     command -v "$tool" >/dev/null || { echo "make.sh: $tool is missing (apt-get install fuse-emulator-utils)" >&2; exit 1; }
 done

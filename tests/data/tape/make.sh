@@ -4,7 +4,7 @@
 # python3; the tests read only the committed results.
 set -e
 cd "$(dirname "$0")"
-shared=../../../../shared/testdata/media
+shared=../external/media
 
 # TAP images: a BASIC program (no autostart) and a CODE block.
 zmakebas -n hello -o program.tap program.bas
