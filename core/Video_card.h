@@ -74,10 +74,11 @@ public:
     // (the second T-state of an opcode fetch or memory cycle at 0x4000 or
     // above); every other T-state latches. The latches are brought up to
     // date from memory, T-state for T-state as latching each one in turn
-    // would, whenever the difference could show: before a write to the
-    // shown screen, before the paging port changes the screen page, when
-    // the note fills up and when the region closes. Between regions the
-    // latches and the phase are exact.
+    // would, whenever the difference could show: before a write to a byte
+    // of the shown screen that the beam has passed in the region, before
+    // the paging port changes the screen page, when the notes fill up and
+    // when the region closes. Between regions the latches and the phase are
+    // exactly those of latching each T-state as it passes.
     void OpenLatchRegion(i32 tact);
     inline void NoteCounted(i32 tact);
     // True when a write landing at `tact` to this address of the page
