@@ -105,6 +105,7 @@ void TVideoCard::BuildAddressTable()
         AddressTable[static_cast<size_t>(tact)] = {static_cast<u16>(pixel), static_cast<u16>(attribute)};
     }
     RebuildRequest.store(0, std::memory_order_relaxed);
+    CheckUniformColumns();
 }
 
 void TVideoCard::BuildLatchTable()
@@ -128,7 +129,51 @@ void TVideoCard::BuildLatchTable()
         run = LatchTable[static_cast<size_t>(tact)] ? 0 : std::min<u32>(run + 1, 255);
         FreeRun[static_cast<size_t>(tact)] = static_cast<u8>(run);
     }
-    CycleLimit = TStatesPerFrame;
+    CheckUniformColumns();
+}
+
+void TVideoCard::CheckUniformColumns()
+{
+    UniformColumns = false;
+    if (TStatesPerLine < LatchWindow || LatchTable.size() != static_cast<size_t>(TStatesPerFrame)
+        || AddressTable.size() != static_cast<size_t>(TStatesPerFrame + LatchLead))
+        return;
+    for (i32 y = 0; y < PaperLines; ++y) {
+        const i64 windowStart = LatchWindowStart(y);
+        if (windowStart < 0 || windowStart + LatchWindow > TStatesPerFrame)
+            return;
+        const TScreenAddress first = AddressTable[static_cast<size_t>(windowStart + 1 + LatchLead)];
+        if (first.Pixel + PaperColumns > 0x4000 || first.Attribute + PaperColumns > 0x4000)
+            return;
+        for (i32 c = 0; c < LatchWindow; ++c) {
+            if (c % 4 == 0)
+                continue;
+            const size_t tact = static_cast<size_t>(windowStart + c);
+            const u16 column = static_cast<u16>(c / 4);
+            const TScreenAddress address = AddressTable[tact + LatchLead];
+            if (LatchTable[tact] != y * PaperColumns + column + 1 || address.Pixel != first.Pixel + column
+                || address.Attribute != first.Attribute + column)
+                return;
+        }
+        LinePixelAddress[static_cast<size_t>(y)] = first.Pixel;
+        LineAttributeAddress[static_cast<size_t>(y)] = first.Attribute;
+    }
+    // A byte no latch reads has an empty span.
+    ScreenByteLatchSpans.assign(ScreenBytes, TLatchSpan{TStatesPerFrame, 0});
+    for (i32 y = 0; y < PaperLines; ++y) {
+        for (i32 column = 0; column < PaperColumns; ++column) {
+            const i32 first = LatchWindowStart(y) + 4 * column + 1;
+            for (const u32 offset : {u32{LinePixelAddress[static_cast<size_t>(y)]} + column,
+                                     u32{LineAttributeAddress[static_cast<size_t>(y)]} + column}) {
+                if (offset >= ScreenBytes)
+                    continue;
+                TLatchSpan& span = ScreenByteLatchSpans[offset];
+                span.First = std::min(span.First, first);
+                span.End = std::max(span.End, first + 3);
+            }
+        }
+    }
+    UniformColumns = true;
 }
 
 // --- Screen latches ---
@@ -140,6 +185,127 @@ void TVideoCard::LatchWholeScreen()
         for (i32 c = 0; c < LatchWindow; ++c)
             LatchScreen(first + c);
     }
+}
+
+// --- Latching behind the processor ---
+
+void TVideoCard::OpenLatchRegion(i32 tact)
+{
+    NotedCount = TNoteCount{0};
+    RegionStart = tact;
+    RegionOpen = true;
+}
+
+void TVideoCard::CloseLatchRegion(i32 tact)
+{
+    CatchUpLatches(tact);
+    RegionOpen = false;
+}
+
+void TVideoCard::CatchUpLatches(i32 tact)
+{
+    const TNotedTState* noted = Noted.data();
+    const TNotedTState* notedEnd = noted + static_cast<u32>(NotedCount);
+    NotedCount = TNoteCount{0};
+    if (!RegionOpen || tact <= RegionStart)
+        return;
+    const i32 first = RegionStart;
+    RegionStart = tact;
+    // Every T-state not noted latches and turns the phase.
+    const i64 latched = static_cast<i64>(tact) - first - (notedEnd - noted);
+    const bool phaseAfter = LatchPhase != ((latched & 1) != 0);
+    // A region runs past the frame end by at most a step, which in the
+    // standard geometry reaches no latch of the next frame.
+    const i32 firstLatch = UniformColumns ? LatchWindowStart(0) : 0;
+    if (UniformColumns && first >= 0 && first < TStatesPerFrame && tact - TStatesPerFrame <= firstLatch)
+        ReplayColumns(first, std::min(tact, TStatesPerFrame), noted, notedEnd);
+    else
+        ReplayTStates(first, tact, LatchPhase, noted, notedEnd);
+    LatchPhase = phaseAfter;
+}
+
+bool TVideoCard::ReplayTStates(i32 first, i32 last, bool phase, const TNotedTState* noted,
+                               const TNotedTState* notedEnd)
+{
+    const u8* screen = ScreenMemory.load(std::memory_order_relaxed);
+    i32 tact = first;
+    while (tact < last) {
+        const u32 t = static_cast<u32>(tact) < static_cast<u32>(TStatesPerFrame) ? static_cast<u32>(tact) : WrapTact(tact);
+        if (const i32 free = FreeRun[t]; free > 0) {
+            // Nothing latches here: only the phase turns, once for each
+            // T-state that is not noted.
+            const i32 stop = static_cast<i32>(std::min<i64>(last, static_cast<i64>(tact) + free));
+            i32 counted = 0;
+            for (; noted != notedEnd && static_cast<i32>(*noted) < stop; ++noted)
+                ++counted;
+            phase = phase != (((stop - tact - counted) & 1) != 0);
+            tact = stop;
+            continue;
+        }
+        if (noted != notedEnd && static_cast<i32>(*noted) == tact) {
+            ++noted;
+        } else {
+            phase = !phase;
+            const u32 index = LatchTable[t];
+            const TScreenAddress address = AddressTable[t + LatchLead];
+            if (phase)
+                AttributeLatch[index] = screen[address.Attribute];
+            else
+                PixelLatch[index] = screen[address.Pixel];
+        }
+        ++tact;
+    }
+    return phase;
+}
+
+void TVideoCard::ReplayColumns(i32 first, i32 last, const TNotedTState* noted, const TNotedTState* notedEnd)
+{
+    // Column k of a line latches at window start + 4k + 1 .. + 3.
+    auto floorDiv4 = [](i64 v) { return static_cast<i32>(v >= 0 ? v / 4 : -((-v + 3) / 4)); };
+    auto exactly = [&](i32 from, i32 to) {
+        // The phase before `from`: every T-state of the region before it
+        // that is not noted turned it.
+        const TNotedTState* at = std::lower_bound(noted, notedEnd, static_cast<TNotedTState>(from));
+        const bool phase = LatchPhase != (((static_cast<i64>(from) - first - (at - noted)) & 1) != 0);
+        ReplayTStates(from, to, phase, at, notedEnd);
+    };
+    // Windows start a line apart; the first one the region can meet:
+    const i32 firstLine = std::clamp((first - LatchWindowStart(0)) / TStatesPerLine, 0, PaperLines);
+    for (i32 y = firstLine; y < PaperLines; ++y) {
+        const i32 start = LatchWindowStart(y);
+        if (start + LatchWindow <= first)
+            continue;
+        if (start >= last)
+            break;
+        // Whole columns: start + 4k + 1 >= first and start + 4k + 4 <= last.
+        const i32 whole = std::clamp(floorDiv4(static_cast<i64>(first) - start - 1 + 3), 0, PaperColumns);
+        const i32 wholeEnd = std::clamp(floorDiv4(static_cast<i64>(last) - start - 4) + 1, 0, PaperColumns);
+        if (whole < wholeEnd)
+            CopyColumns(y, whole, wholeEnd);
+        // At most one partial column at each end of the region, the same
+        // one when the region lies inside a column.
+        auto partial = [&](i32 column) {
+            if (column < 0 || column >= PaperColumns)
+                return;
+            const i32 from = std::max(first, start + 4 * column + 1);
+            const i32 to = std::min(last, start + 4 * column + 4);
+            if (from < to)
+                exactly(from, to);
+        };
+        partial(whole - 1);
+        if (wholeEnd != whole - 1)
+            partial(wholeEnd);
+    }
+}
+
+void TVideoCard::CopyColumns(i32 line, i32 firstColumn, i32 lastColumn)
+{
+    const u8* screen = ScreenMemory.load(std::memory_order_relaxed);
+    const size_t index = static_cast<size_t>(line * PaperColumns + firstColumn + 1);
+    const size_t count = static_cast<size_t>(lastColumn - firstColumn);
+    std::copy_n(screen + LinePixelAddress[static_cast<size_t>(line)] + firstColumn, count, PixelLatch.begin() + index);
+    std::copy_n(screen + LineAttributeAddress[static_cast<size_t>(line)] + firstColumn, count,
+                AttributeLatch.begin() + index);
 }
 
 // --- Screen memory ---
@@ -166,6 +332,10 @@ void TVideoCard::SetScreenMemory(u8* page)
 {
     if (!page)
         return;
+    // The paging port switches the page during a step: what the beam
+    // passed until now it saw on the old one.
+    if (RegionOpen && Cpu)
+        CatchUpLatches(Cpu->Tact);
     SavedScreenMemory.store(page, std::memory_order_relaxed);
     if (g_Settings->VideoPage.load(std::memory_order_relaxed) == 0)
         ScreenMemory.store(page, std::memory_order_relaxed);

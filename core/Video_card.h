@@ -2,11 +2,10 @@
 // colour ring, and the screen latches that capture each paper byte as the
 // beam reaches it, so the renderer draws what memory held at that moment.
 //
-// The processor latches nearly every T-state (3.5 million times per emulated
-// second); it is inline here. Outside the paper's latch windows a whole bus
-// cycle is passed with one lookup (PassLatchFreeCycle, LatchScreenRun);
-// inside them a cycle reads the tables once (LatchCycle), each T-state's
-// decision is one table lookup and a latch is a load and a store.
+// Nearly every T-state latches (3.5 million a second of emulated time), so
+// the processor does not latch as it goes: it notes the few T-states that do
+// not, and the latches are caught up from memory when something could tell
+// the difference (see "Latching behind the processor" below).
 #pragma once
 
 #include "core/Device.h"
@@ -65,24 +64,33 @@ public:
     // past the frame end (the CPU wraps its counter only at the end of a
     // step) latches as the same T-state of the next frame.
     inline void LatchScreen(i32 tact);
-    // The same as LatchScreen for each of the count T-states from first on,
-    // in order; a run that latches nothing (the border, the sync, most of
-    // every line) is one lookup.
-    inline void LatchScreenRun(i32 first, i32 count);
-    // For a bus cycle of `span` T-states from first on that latches only
-    // `latched` of them (a memory cycle at 0x4000 or above only counts its
-    // second): when none of the span's T-states carries a latch, the phase
-    // moves on by `latched` and the result is true, exactly what latching
-    // them one by one would do; otherwise nothing changes and the caller
-    // latches them one by one.
-    inline bool PassLatchFreeCycle(i32 first, i32 span, i32 latched);
-    // The same as LatchScreen for T-state first + i, for each i below span
-    // (at most 8) whose bit is set in `latched`, in order: the part of a bus
-    // cycle that meets the latch windows, with the tables and the screen
-    // read once for the cycle rather than once per T-state.
-    inline void LatchCycle(i32 first, i32 span, u32 latched);
     // Latches every paper position from current memory.
     void LatchWholeScreen();
+
+    // --- Latching behind the processor ---
+    // The processor does not latch as its bus cycles go by. Within a region
+    // it opens at the start of a step (or run of steps) and closes at its
+    // end, it only notes the T-states its cycles count without latching
+    // (the second T-state of an opcode fetch or memory cycle at 0x4000 or
+    // above); every other T-state latches. The latches are brought up to
+    // date from memory, T-state for T-state as latching each one in turn
+    // would, whenever the difference could show: before a write to a byte
+    // of the shown screen that the beam has passed in the region, before
+    // the paging port changes the screen page, when the notes fill up and
+    // when the region closes. Between regions the latches and the phase are
+    // exactly those of latching each T-state as it passes.
+    void OpenLatchRegion(i32 tact);
+    inline void NoteCounted(i32 tact);
+    // True when a write landing at `tact` to this address of the page
+    // starting at `page` changes a byte of the shown screen that latches at
+    // a T-state of the region not yet caught up: then the latches must be
+    // caught up before the write. (Bytes the beam has not passed in the
+    // region latch the new value when they are caught up, as they should.)
+    inline bool WriteMeetsPendingLatch(const u8* page, u16 address, i32 tact) const;
+    // Latches the region's T-states before tact from current memory; the
+    // region then goes on from tact. Nothing outside a region.
+    void CatchUpLatches(i32 tact);
+    void CloseLatchRegion(i32 tact);
 
     // --- Tables ---
     void BuildAddressTable();  // also clears the rebuild request
@@ -133,13 +141,10 @@ public:
     i32 GetFirstLatchTact() const { return FirstPaperLine * TStatesPerLine + FirstPaperPixel / 2 - LatchLead; }
 
     // --- Seam for tests only; the program never calls it ---
-    // Sends every bus cycle down the T-state-by-T-state path (until the
-    // latch table is rebuilt): the reference the batched paths must match.
-    void LatchEveryTStateForTesting()
-    {
-        FreeRun.assign(FreeRun.size(), 0);
-        CycleLimit = 0;
-    }
+    // Catches the latches up T-state by T-state, never a paper column at a
+    // time (until the tables are rebuilt): the reference the column copies
+    // must match.
+    void LatchEveryTStateForTesting() { UniformColumns = false; }
 
 private:
     // A T-state inside 0 .. frame length - 1 (floored modulo).
@@ -171,10 +176,42 @@ private:
     // Per frame T-state: how many T-states from it on latch nothing (up to
     // 255, and never past the frame end).
     std::vector<u8> FreeRun;
-    // LatchCycle takes its one-pass path for cycles that end at or before
-    // this T-state (the frame length; 0 sends every cycle T-state by
-    // T-state through LatchScreen, for the tests).
-    i32 CycleLimit = 0;
+
+    // The counted-only T-states noted in the open region, in order. Their
+    // own types keep the processor's stores of them from aliasing its
+    // counters and registers in the compiler's eyes.
+    enum class TNotedTState : i32 {};
+    enum class TNoteCount : u32 {};
+    static constexpr u32 NoteCapacity = 4096;
+    std::array<TNotedTState, NoteCapacity> Noted{};
+    TNoteCount NotedCount{};
+    i32 RegionStart = 0;
+    bool RegionOpen = false;
+    // Every paper column latches at three T-states in a row with one pixel
+    // and one attribute address, and the columns of a line lie side by side
+    // in memory (the standard geometry): a column whose three T-states all
+    // fall between two catch-ups then latches both its bytes, whatever the
+    // phase, since no two counted-only T-states are closer than three apart.
+    // Such columns are copied a line at a time; others go T-state by T-state.
+    bool UniformColumns = false;
+    std::array<u16, PaperLines> LinePixelAddress{};
+    std::array<u16, PaperLines> LineAttributeAddress{};
+    // Per byte of the screen (pixels, then attributes): the first latch
+    // T-state that reads it and the T-state after the last (an attribute
+    // byte serves eight lines). Set with UniformColumns.
+    static constexpr u32 ScreenBytes = 0x1B00;
+    struct TLatchSpan {
+        i32 First;
+        i32 End;
+    };
+    std::vector<TLatchSpan> ScreenByteLatchSpans;
+    void CheckUniformColumns();
+    i32 LatchWindowStart(i32 line) const { return (FirstPaperLine + line) * TStatesPerLine + FirstPaperPixel / 2 - LatchLead; }
+    // Latches first .. last - 1 one by one, given the phase before first and
+    // the noted T-states from first on; returns the phase after.
+    bool ReplayTStates(i32 first, i32 last, bool phase, const TNotedTState* noted, const TNotedTState* notedEnd);
+    void ReplayColumns(i32 first, i32 last, const TNotedTState* noted, const TNotedTState* notedEnd);
+    void CopyColumns(i32 line, i32 firstColumn, i32 lastColumn);
 
     // Geometry copied from the settings.
     i32 FirstTopBorderLine = 0;    // 16
@@ -208,59 +245,26 @@ private:
         PixelLatch[index] = screen[address.Pixel];
 }
 
-[[gnu::always_inline]] inline void TVideoCard::LatchScreenRun(i32 first, i32 count)
+[[gnu::always_inline]] inline void TVideoCard::NoteCounted(i32 tact)
 {
-    if (count <= 0)
-        return;
-    const u32 t = static_cast<u32>(first);
-    if (t < static_cast<u32>(TStatesPerFrame) && FreeRun[t] >= count) {
-        LatchPhase ^= (count & 1) != 0;
-        return;
+    u32 count = static_cast<u32>(NotedCount);
+    if (count == NoteCapacity) [[unlikely]] {
+        CatchUpLatches(tact);
+        count = 0;
     }
-    if (count <= 8) {
-        LatchCycle(first, count, (1u << count) - 1);
-        return;
-    }
-    for (i32 i = 0; i < count; ++i)
-        LatchScreen(static_cast<i32>(static_cast<u32>(first) + static_cast<u32>(i)));
+    Noted[count] = static_cast<TNotedTState>(tact);
+    NotedCount = static_cast<TNoteCount>(count + 1);
 }
 
-[[gnu::always_inline]] inline bool TVideoCard::PassLatchFreeCycle(i32 first, i32 span, i32 latched)
+[[gnu::always_inline]] inline bool TVideoCard::WriteMeetsPendingLatch(const u8* page, u16 address, i32 tact) const
 {
-    const u32 t = static_cast<u32>(first);
-    if (t >= static_cast<u32>(TStatesPerFrame) || FreeRun[t] < span)
+    const u32 offset = address & 0x3FFFu;
+    if (offset >= ScreenBytes || page != ScreenMemory.load(std::memory_order_relaxed))
         return false;
-    LatchPhase ^= (latched & 1) != 0;
-    return true;
-}
-
-[[gnu::always_inline]] inline void TVideoCard::LatchCycle(i32 first, i32 span, u32 latched)
-{
-    const u32 t = static_cast<u32>(first);
-    if (t >= static_cast<u32>(TStatesPerFrame) || first + span > CycleLimit) [[unlikely]] {
-        for (i32 i = 0; i < span; ++i)
-            if (latched >> i & 1)
-                LatchScreen(static_cast<i32>(t + static_cast<u32>(i)));
-        return;
-    }
-    // Locals: the latch stores may alias any byte, members included.
-    const u16* indices = LatchTable.data() + t;
-    const TScreenAddress* addresses = AddressTable.data() + t + LatchLead;
-    const u8* screen = ScreenMemory.load(std::memory_order_relaxed);
-    u8* attributes = AttributeLatch.data();
-    u8* pixels = PixelLatch.data();
-    bool phase = LatchPhase;
-    for (i32 i = 0; i < span; ++i) {
-        if (!(latched >> i & 1))
-            continue;
-        phase = !phase;
-        const u32 index = indices[i];
-        if (index == 0)
-            continue;
-        if (phase)
-            attributes[index] = screen[addresses[i].Attribute];
-        else
-            pixels[index] = screen[addresses[i].Pixel];
-    }
-    LatchPhase = phase;
+    if (!UniformColumns)
+        return true;
+    // The region may run past the frame end, by a step at most.
+    const TLatchSpan span = ScreenByteLatchSpans[offset];
+    return (span.First < tact && span.End > RegionStart)
+        || (span.First < tact - TStatesPerFrame && span.End > RegionStart - TStatesPerFrame);
 }

@@ -1337,15 +1337,21 @@ bool TZ80::Step()
     if (ResetRequest) [[unlikely]] {
         Reset();
         ResetRequest = 0;
+        // Four T-states that only count: nothing latches.
         Tact += 4;
-    } else if (tact <= settings.InterruptLast  // the window is short: this test fails first
-               && static_cast<i64>(tact) >= static_cast<i64>(settings.InterruptFirst)
-               && AcceptInterrupt()) {
+        return EndStep(settings, frameLength);
+    }
+    if (VideoCard)
+        VideoCard->OpenLatchRegion(Tact);
+    if (tact <= settings.InterruptLast  // the window is short: this test fails first
+        && static_cast<i64>(tact) >= static_cast<i64>(settings.InterruptFirst) && AcceptInterrupt()) {
         // accepted
     } else {
         InterruptAllowed = 1;
         Execute();
     }
+    if (VideoCard)
+        VideoCard->CloseLatchRegion(Tact);
     return EndStep(settings, frameLength);
 }
 
@@ -1377,6 +1383,8 @@ i32 TZ80::GetPlainRunLimit() const
 template <bool Stops>
 [[gnu::always_inline]] inline bool TZ80::RunPlainSteps(i32 limit, i32& stepTact, const TBreakpoints* stops)
 {
+    if (VideoCard)
+        VideoCard->OpenLatchRegion(Tact);
     do {
         stepTact = Tact;
         InterruptAllowed = 1;
@@ -1386,6 +1394,8 @@ template <bool Stops>
                 break;
         }
     } while (Tact < limit);
+    if (VideoCard)
+        VideoCard->CloseLatchRegion(Tact);
     const TSettings& settings = *g_Settings;
     return EndStep(settings, FrameLengthOf(settings));
 }

@@ -165,11 +165,8 @@ public:
     void Tick7() { Idle(7); }
 
 private:
-    // Latched T-states, one by one.
+    // T-states that all latch.
     void Idle(i32 count);
-    // Latches T-states Tact + first .. Tact + last (Tact itself is advanced
-    // by the cycle once, after its last T-state).
-    void Latch(i32 first, i32 last);
     // Brings a Tact written from outside back into the frame (floored
     // modulo), counting whole frames into Frame.
     void WrapTact(i64 frameLength);
@@ -256,13 +253,9 @@ private:
 
 // --- Timed bus cycles (inline: every instruction is made of them) ---
 
-// Most bus cycles fall outside the paper's latch windows: there one lookup
-// passes the whole cycle (TVideoCard::PassLatchFreeCycle), which moves the
-// latch phase exactly as latching T-state by T-state would.
-inline void TZ80::Latch(i32 first, i32 last)
-{
-    VideoCard->LatchScreenRun(Tact + first, last - first + 1);
-}
+// The video chip latches behind the processor (TVideoCard::NoteCounted):
+// a cycle only notes its counted-only T-state, and a write to the shown
+// screen first has the latches caught up to the moment it lands.
 
 [[gnu::always_inline]] inline u8 TZ80::FetchOpcode()
 {
@@ -270,11 +263,10 @@ inline void TZ80::Latch(i32 first, i32 last)
     ++PC;
     ++R;
     Opcode = opcode;
-    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 4, PC < 0x4000 ? 4 : 3)) {
-        // Reading the opcode cannot change the screen, so the four T-states
-        // latch together; the second is tested with PC after its increment.
-        VideoCard->LatchCycle(Tact, 4, PC < 0x4000 ? 0b1111 : 0b1101);
-    }
+    // The second T-state counts only when the incremented PC is at 0x4000
+    // or above.
+    if (VideoCard && PC >= 0x4000)
+        VideoCard->NoteCounted(Tact + 1);
     Tact += 4;
     return opcode;
 }
@@ -282,23 +274,21 @@ inline void TZ80::Latch(i32 first, i32 last)
 [[gnu::always_inline]] inline u8 TZ80::ReadMem(u16 address)
 {
     const u8 value = Memory->ReadByte(address);
-    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2))
-        VideoCard->LatchCycle(Tact, 3, address < 0x4000 ? 0b111 : 0b101);
+    if (VideoCard && address >= 0x4000)
+        VideoCard->NoteCounted(Tact + 1);
     Tact += 3;
     return value;
 }
 
 [[gnu::always_inline]] inline void TZ80::WriteMem(u16 address, u8 value)
 {
-    if (VideoCard && !VideoCard->PassLatchFreeCycle(Tact, 3, address < 0x4000 ? 3 : 2)) {
-        // The third T-state latches after the write: it may land on the
-        // byte being latched.
-        VideoCard->LatchCycle(Tact, 2, address < 0x4000 ? 0b11 : 0b01);
-        Memory->WriteByte(address, value);
-        VideoCard->LatchScreen(Tact + 2);
-    } else {
-        Memory->WriteByte(address, value);
+    if (VideoCard && address >= 0x4000) {
+        VideoCard->NoteCounted(Tact + 1);
+        // The third T-state latches after the write: it may see the new byte.
+        if (VideoCard->WriteMeetsPendingLatch(Memory->GetPointer(address & 0xC000), address, Tact + 2)) [[unlikely]]
+            VideoCard->CatchUpLatches(Tact + 2);
     }
+    Memory->WriteByte(address, value);
     Tact += 3;
 }
 
@@ -315,33 +305,23 @@ inline void TZ80::Latch(i32 first, i32 last)
 }
 
 // Port handlers may read Tact (the border stamps its changes with it), so it
-// is exact when they run.
+// is exact when they run. Every T-state of a port cycle latches.
 inline u8 TZ80::InPort(u16 port)
 {
-    if (VideoCard)
-        Latch(0, 2);
     Tact += 3;
     const u8 value = Ports->Read(port);
-    if (VideoCard)
-        VideoCard->LatchScreen(Tact);
     Tact += 1;
     return value;
 }
 
 inline void TZ80::OutPort(u16 port, u8 value)
 {
-    if (VideoCard)
-        VideoCard->LatchScreen(Tact);
     Tact += 1;
     Ports->Write(port, value);
-    if (VideoCard)
-        Latch(0, 2);
     Tact += 3;
 }
 
 [[gnu::always_inline]] inline void TZ80::Idle(i32 count)
 {
-    if (VideoCard)
-        Latch(0, count - 1);
     Tact += count;
 }

@@ -2,9 +2,9 @@
 // ROM's frame counter advances once per accepted interrupt, the screen
 // memory holds the start-up text (read back with the ROM's own font, an
 // independent decode of the Spectrum screen layout), and the picture the
-// frame end publishes shows that screen. Last, the batched screen latching
-// against the plain T-state-by-T-state form, over the booting ROM and a
-// program that rewrites the screen while the beam draws it.
+// frame end publishes shows that screen. Last, the screen latches caught up
+// a paper column at a time against the T-state-by-T-state form, over the
+// booting ROM and a program that rewrites the screen while the beam draws it.
 #include "core/Computer.h"
 
 #include "core/Memory.h"
@@ -157,8 +157,8 @@ TEST(LatchBatching, MatchesLatchingEveryTState)
 {
     TTestSettings settings;
     TFakeHostServices host;
-    // Two machines with the same power-on memory; the second latches every
-    // T-state through the plain path.
+    // Two machines with the same power-on memory; the second catches its
+    // latches up T-state by T-state, never a column at a time.
     TMemory::SeedRandom(2024);
     TComputer batched(host.Services());
     TMemory::SeedRandom(2024);

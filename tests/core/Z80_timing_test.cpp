@@ -67,7 +67,11 @@ protected:
             const u8 phaseBefore = Video.GetLatchPhase();
             Machine.Cpu.Tact = start;
 
+            // A single cycle outside a step: open and close its region
+            // here, as a step does.
+            Video.OpenLatchRegion(start);
             cycle();
+            Video.CloseLatchRegion(Machine.Cpu.Tact);
 
             u8 phase = phaseBefore;
             TLatchWrites expected;
