@@ -247,6 +247,7 @@ TEST_F(VideoCardTest, AnyTStateIsSafe)
 TEST_F(VideoCardTest, CatchingUpMatchesLatchingEachTStateAsItPasses)
 {
     FillRandom(Bank(5), 2);
+    FillRandom(Bank(7), 4);
     Video.LatchWholeScreen();
     TVideoCard byColumns(&Memory, &Cpu);
     TVideoCard byTStates(&Memory, &Cpu);
@@ -269,12 +270,15 @@ TEST_F(VideoCardTest, CatchingUpMatchesLatchingEachTStateAsItPasses)
         card->OpenLatchRegion(tact);
     for (i32 total = 0; total < 3 * FrameTStates;) {
         // A bus cycle: an idle run, an opcode fetch or memory read that may
-        // count its second T-state only, or a screen write (which counts
-        // it), landing after its second T-state. Half the writes go to a
-        // byte the beam has just latched or is about to latch.
-        const u32 kind = random() % 4;
-        const i32 length = kind == 0 ? static_cast<i32>(1 + random() % 7) : kind == 1 ? 4 : 3;
-        const bool counted = kind == 3 || (kind != 0 && random() % 2 == 0);
+        // count its second T-state only, a write to bank 5 or 7 (which
+        // counts it), landing after its second T-state, or now and then an
+        // OUT to the paging port, which switches the screen between the two
+        // after its first T-state. Half the writes go to a byte the beam
+        // has just latched or is about to latch.
+        const u32 kind = random() % 64 == 0 ? 4 : random() % 4;
+        const i32 length = kind == 0 ? static_cast<i32>(1 + random() % 7) : kind == 2 || kind == 3 ? 3 : 4;
+        const bool counted = kind == 3 || ((kind == 1 || kind == 2) && random() % 2 == 0);
+        u8* const page = Bank(random() % 2 ? 5 : 7);
         u16 address = static_cast<u16>(0x4000 + random() % 0x1B00);
         if (random() % 2 == 0) {
             const i32 near = tact + TVideoCard::LatchLead + static_cast<i32>(random() % 16) - 10;
@@ -284,9 +288,15 @@ TEST_F(VideoCardTest, CatchingUpMatchesLatchingEachTStateAsItPasses)
         for (i32 i = 0; i < length; ++i) {
             if (kind == 3 && i == 2) {
                 for (TVideoCard* card : behind)
-                    if (card->WriteMeetsPendingLatch(Bank(5), address, tact + 2))
+                    if (card->WriteMeetsPendingLatch(page, address, tact + 2))
                         card->CatchUpLatches(tact + 2);
-                Bank(5)[address & 0x3FFF] = static_cast<u8>(random());
+                page[address & 0x3FFF] = static_cast<u8>(random());
+            }
+            if (kind == 4 && i == 1) {
+                Cpu.Tact = tact + 1;
+                Video.SetScreenMemory(page);
+                for (TVideoCard* card : behind)
+                    card->SetScreenMemory(page);
             }
             if (i == 1 && counted) {
                 for (TVideoCard* card : behind)
