@@ -143,7 +143,8 @@ void TVideoCard::CheckUniformColumns()
         if (windowStart < 0 || windowStart + LatchWindow > TStatesPerFrame)
             return;
         const TScreenAddress first = AddressTable[static_cast<size_t>(windowStart + 1 + LatchLead)];
-        if (first.Pixel + PaperColumns > 0x4000 || first.Attribute + PaperColumns > 0x4000)
+        // Writes are checked against the latches only inside the screen.
+        if (u32{first.Pixel} + PaperColumns > ScreenBytes || u32{first.Attribute} + PaperColumns > ScreenBytes)
             return;
         for (i32 c = 0; c < LatchWindow; ++c) {
             if (c % 4 == 0)
@@ -165,8 +166,6 @@ void TVideoCard::CheckUniformColumns()
             const i32 first = LatchWindowStart(y) + 4 * column + 1;
             for (const u32 offset : {u32{LinePixelAddress[static_cast<size_t>(y)]} + column,
                                      u32{LineAttributeAddress[static_cast<size_t>(y)]} + column}) {
-                if (offset >= ScreenBytes)
-                    continue;
                 TLatchSpan& span = ScreenByteLatchSpans[offset];
                 span.First = std::min(span.First, first);
                 span.End = std::max(span.End, first + 3);
