@@ -95,7 +95,15 @@ void TClock::WaitTick()
             LastReturn = steady_clock::now();
             return;
         }
-        std::this_thread::sleep_for(milliseconds(1));
+        // The next tick is due a period after the last one seen: sleep
+        // most of the way in one go, then poll, rather than wake every
+        // millisecond of the frame. A tick seen late is seen less late
+        // each period, since the source keeps its own time.
+        const steady_clock::time_point soon = LastReturn + TickPeriod - milliseconds(3);
+        if (steady_clock::now() < soon)
+            std::this_thread::sleep_until(soon);
+        else
+            std::this_thread::sleep_for(milliseconds(1));
     }
     // No ticks (the timer could not start, or has stopped): pace by sleeping,
     // so a run never freezes.
