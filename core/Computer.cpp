@@ -204,7 +204,7 @@ void TComputer::UpdateTape(i32 tact, i32 frame)
     // The recorder tells a frame wrap by a T-state below its last, so the
     // CPU moves on by less than a frame between two Updates: the wait stays
     // below half a frame less the longest step.
-    const i64 frameLength = std::clamp<u32>(g_Settings->TStatesPerFrame, 1, u32(1) << 30);
+    const i64 frameLength = TZ80::FrameLengthOf(*g_Settings);
     const i64 longestWait = std::max<i64>(0, frameLength / 2 - TZ80::LongestStep);
     i64 limit = tact + std::min(TapeRecorder->GetTStatesToNextChange(), longestWait);
     TapeFrame = frame;

@@ -6,6 +6,17 @@
 
 #include <algorithm>
 
+namespace {
+
+// The phase after `tstates` T-states of which `noted` only counted: every
+// other one latched and turned it.
+bool TurnPhase(bool phase, i64 tstates, i64 noted)
+{
+    return phase != (((tstates - noted) & 1) != 0);
+}
+
+} // namespace
+
 TVideoCard::TVideoCard(TMemory* memory, TZ80* cpu) : Memory(memory), Cpu(cpu)
 {
     const TSettings& settings = *g_Settings;
@@ -112,7 +123,7 @@ void TVideoCard::BuildLatchTable()
 {
     LatchTable.assign(static_cast<size_t>(TStatesPerFrame), 0);
     for (i32 y = 0; y < PaperLines; ++y) {
-        const i64 lineStart = static_cast<i64>(FirstPaperLine + y) * TStatesPerLine + FirstPaperPixel / 2 - LatchLead;
+        const i64 lineStart = LatchWindowStart(y);
         for (i32 c = 0; c < LatchWindow; ++c) {
             if (c % 4 == 0)
                 continue;
@@ -163,7 +174,7 @@ void TVideoCard::CheckUniformColumns()
     ScreenByteLatchSpans.assign(ScreenBytes, TLatchSpan{TStatesPerFrame, 0});
     for (i32 y = 0; y < PaperLines; ++y) {
         for (i32 column = 0; column < PaperColumns; ++column) {
-            const i32 first = LatchWindowStart(y) + 4 * column + 1;
+            const i32 first = static_cast<i32>(LatchWindowStart(y)) + 4 * column + 1;
             for (const u32 offset : {u32{LinePixelAddress[static_cast<size_t>(y)]} + column,
                                      u32{LineAttributeAddress[static_cast<size_t>(y)]} + column}) {
                 TLatchSpan& span = ScreenByteLatchSpans[offset];
@@ -180,7 +191,7 @@ void TVideoCard::CheckUniformColumns()
 void TVideoCard::LatchWholeScreen()
 {
     for (i32 line = FirstPaperLine; line < FirstBottomBorderLine; ++line) {
-        const i32 first = line * TStatesPerLine + FirstPaperPixel / 2 - LatchLead;
+        const i32 first = static_cast<i32>(LatchWindowStart(line - FirstPaperLine));
         for (i32 c = 0; c < LatchWindow; ++c)
             LatchScreen(first + c);
     }
@@ -210,13 +221,10 @@ void TVideoCard::CatchUpLatches(i32 tact)
         return;
     const i32 first = RegionStart;
     RegionStart = tact;
-    // Every T-state not noted latches and turns the phase.
-    const i64 latched = static_cast<i64>(tact) - first - (notedEnd - noted);
-    const bool phaseAfter = LatchPhase != ((latched & 1) != 0);
+    const bool phaseAfter = TurnPhase(LatchPhase, static_cast<i64>(tact) - first, notedEnd - noted);
     // A region runs past the frame end by at most a step, which in the
     // standard geometry reaches no latch of the next frame.
-    const i32 firstLatch = UniformColumns ? LatchWindowStart(0) : 0;
-    if (UniformColumns && first >= 0 && first < TStatesPerFrame && tact - TStatesPerFrame <= firstLatch)
+    if (UniformColumns && first >= 0 && first < TStatesPerFrame && tact - TStatesPerFrame <= LatchWindowStart(0))
         ReplayColumns(first, std::min(tact, TStatesPerFrame), noted, notedEnd);
     else
         ReplayTStates(first, tact, LatchPhase, noted, notedEnd);
@@ -231,13 +239,12 @@ bool TVideoCard::ReplayTStates(i32 first, i32 last, bool phase, const TNotedTSta
     while (tact < last) {
         const u32 t = static_cast<u32>(tact) < static_cast<u32>(TStatesPerFrame) ? static_cast<u32>(tact) : WrapTact(tact);
         if (const i32 free = FreeRun[t]; free > 0) {
-            // Nothing latches here: only the phase turns, once for each
-            // T-state that is not noted.
+            // Nothing latches here: only the phase turns.
             const i32 stop = static_cast<i32>(std::min<i64>(last, static_cast<i64>(tact) + free));
             i32 counted = 0;
             for (; noted != notedEnd && static_cast<i32>(*noted) < stop; ++noted)
                 ++counted;
-            phase = phase != (((stop - tact - counted) & 1) != 0);
+            phase = TurnPhase(phase, stop - tact, counted);
             tact = stop;
             continue;
         }
@@ -245,12 +252,7 @@ bool TVideoCard::ReplayTStates(i32 first, i32 last, bool phase, const TNotedTSta
             ++noted;
         } else {
             phase = !phase;
-            const u32 index = LatchTable[t];
-            const TScreenAddress address = AddressTable[t + LatchLead];
-            if (phase)
-                AttributeLatch[index] = screen[address.Attribute];
-            else
-                PixelLatch[index] = screen[address.Pixel];
+            LatchAt(t, phase, screen);
         }
         ++tact;
     }
@@ -262,16 +264,14 @@ void TVideoCard::ReplayColumns(i32 first, i32 last, const TNotedTState* noted, c
     // Column k of a line latches at window start + 4k + 1 .. + 3.
     auto floorDiv4 = [](i64 v) { return static_cast<i32>(v >= 0 ? v / 4 : -((-v + 3) / 4)); };
     auto exactly = [&](i32 from, i32 to) {
-        // The phase before `from`: every T-state of the region before it
-        // that is not noted turned it.
+        // The phase before `from`, turned by the region's T-states before it.
         const TNotedTState* at = std::lower_bound(noted, notedEnd, static_cast<TNotedTState>(from));
-        const bool phase = LatchPhase != (((static_cast<i64>(from) - first - (at - noted)) & 1) != 0);
-        ReplayTStates(from, to, phase, at, notedEnd);
+        ReplayTStates(from, to, TurnPhase(LatchPhase, static_cast<i64>(from) - first, at - noted), at, notedEnd);
     };
     // Windows start a line apart; the first one the region can meet:
-    const i32 firstLine = std::clamp((first - LatchWindowStart(0)) / TStatesPerLine, 0, PaperLines);
+    const i32 firstLine = std::clamp(static_cast<i32>((first - LatchWindowStart(0)) / TStatesPerLine), 0, PaperLines);
     for (i32 y = firstLine; y < PaperLines; ++y) {
-        const i32 start = LatchWindowStart(y);
+        const i32 start = static_cast<i32>(LatchWindowStart(y));
         if (start + LatchWindow <= first)
             continue;
         if (start >= last)

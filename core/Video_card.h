@@ -138,7 +138,7 @@ public:
     u8 GetLatchPhase() const { return LatchPhase; }
     i32 GetTStatesPerFrame() const { return TStatesPerFrame; }
     // First T-state of the latch window of the first paper line.
-    i32 GetFirstLatchTact() const { return FirstPaperLine * TStatesPerLine + FirstPaperPixel / 2 - LatchLead; }
+    i32 GetFirstLatchTact() const { return static_cast<i32>(LatchWindowStart(0)); }
 
     // --- Seam for tests only; the program never calls it ---
     // Catches the latches up T-state by T-state, never a paper column at a
@@ -206,7 +206,15 @@ private:
     };
     std::vector<TLatchSpan> ScreenByteLatchSpans;
     void CheckUniformColumns();
-    i32 LatchWindowStart(i32 line) const { return (FirstPaperLine + line) * TStatesPerLine + FirstPaperPixel / 2 - LatchLead; }
+    // First T-state of the latch window of paper line `line` (its first
+    // T-state latches nothing).
+    i64 LatchWindowStart(i32 line) const
+    {
+        return static_cast<i64>(FirstPaperLine + line) * TStatesPerLine + FirstPaperPixel / 2 - LatchLead;
+    }
+    // Latches frame T-state t, the attribute or the pixel byte as the phase
+    // it turned to says.
+    inline void LatchAt(u32 t, bool attribute, const u8* screen);
     // Latches first .. last - 1 one by one, given the phase before first and
     // the noted T-states from first on; returns the phase after.
     bool ReplayTStates(i32 first, i32 last, bool phase, const TNotedTState* noted, const TNotedTState* notedEnd);
@@ -234,12 +242,16 @@ private:
     u32 t = static_cast<u32>(tact);
     if (t >= static_cast<u32>(TStatesPerFrame)) [[unlikely]]
         t = WrapTact(tact);
+    LatchAt(t, LatchPhase, ScreenMemory.load(std::memory_order_relaxed));
+}
+
+[[gnu::always_inline]] inline void TVideoCard::LatchAt(u32 t, bool attribute, const u8* screen)
+{
     const u32 index = LatchTable[t];
     if (index == 0)
         return;
     const TScreenAddress address = AddressTable[t + LatchLead];
-    const u8* screen = ScreenMemory.load(std::memory_order_relaxed);
-    if (LatchPhase)
+    if (attribute)
         AttributeLatch[index] = screen[address.Attribute];
     else
         PixelLatch[index] = screen[address.Pixel];

@@ -1298,17 +1298,13 @@ bool TZ80::AcceptInterrupt()
     return true;
 }
 
-namespace {
-
 // The settings mix signed and unsigned fields. Between the wrap and the
 // instruction Tact is inside 0 .. frame length - 1, so there it compares
 // with either kind as an unsigned number, as it would in 64 bits.
-u32 FrameLengthOf(const TSettings& settings)
+u32 TZ80::FrameLengthOf(const TSettings& settings)
 {
     return std::clamp<u32>(settings.TStatesPerFrame, 1, u32(1) << 30);
 }
-
-} // namespace
 
 // The frame end of a step.
 [[gnu::always_inline]] inline bool TZ80::EndStep(const TSettings& settings, u32 frameLength)

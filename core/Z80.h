@@ -129,6 +129,9 @@ public:
     // any other instruction, which is simply stepped.
     bool GetStepOverAddress(u16& address) const;
     static bool EvenParity(int v);
+    // The frame length the stepping works with: the settings' T-states per
+    // frame, kept within 1 .. 2^30.
+    static u32 FrameLengthOf(const TSettings& settings);
 
     // Register bytes by name.
     u8& A() { return AF.Hi(); }
