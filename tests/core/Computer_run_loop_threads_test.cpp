@@ -193,6 +193,18 @@ void ExpectSameMachine(TComputer& stepped, TComputer& run, i32 frame)
     ASSERT_NO_FATAL_FAILURE(ExpectSameSound(stepped, run, frame));
 }
 
+// Steps `stepped` into `frame`, runs `run` to its next interrupt (one frame)
+// and compares the two.
+void StepAndRunIntoFrame(TComputer& stepped, TComputer& run, i32 frame)
+{
+    while (stepped.Z80->Frame < frame)
+        ASSERT_TRUE(stepped.Step());
+    ASSERT_TRUE(run.RunUntilInterrupt(nullptr));
+    ASSERT_TRUE(WaitUntil([&] { return !run.IsRunning(); }));
+    run.Stop();
+    ASSERT_NO_FATAL_FAILURE(ExpectSameMachine(stepped, run, frame));
+}
+
 std::unique_ptr<TComputer> MakeLoader(const tape_test::TBytes& tape)
 {
     std::unique_ptr<TComputer> computer = MakeMachine(Loader);
@@ -225,12 +237,7 @@ TEST(ComputerRunLoop, RunsGiveTheSamplesOfStepping)
 
     bool heard = false;
     for (i32 frame = stepped->Z80->Frame + 1, last = frame + 40; frame < last; ++frame) {
-        while (stepped->Z80->Frame < frame)
-            ASSERT_TRUE(stepped->Step());
-        ASSERT_TRUE(run->RunUntilInterrupt(nullptr));
-        ASSERT_TRUE(WaitUntil([&] { return !run->IsRunning(); }));
-        run->Stop();
-        ASSERT_NO_FATAL_FAILURE(ExpectSameMachine(*stepped, *run, frame));
+        ASSERT_NO_FATAL_FAILURE(StepAndRunIntoFrame(*stepped, *run, frame));
         const u8* beeper = run->Speaker->GetFrameBuffer();
         heard = heard || std::any_of(beeper, beeper + run->Speaker->GetSamplesPerFrame(), [](u8 s) { return s != 0; });
     }
@@ -250,12 +257,7 @@ TEST(ComputerRunLoop, RunsOfOneFrameLoadATapeAsSteppingDoes)
     // The pilot, the block, the loader's end and the pause after the block.
     for (i32 frame = stepped->Z80->Frame + 1; stepped->Z80->PC != LoaderDone; ++frame) {
         ASSERT_LT(frame, 400) << "the loader never ended";
-        while (stepped->Z80->Frame < frame)
-            ASSERT_TRUE(stepped->Step());
-        ASSERT_TRUE(run->RunUntilInterrupt(nullptr));
-        ASSERT_TRUE(WaitUntil([&] { return !run->IsRunning(); }));
-        run->Stop();
-        ASSERT_NO_FATAL_FAILURE(ExpectSameMachine(*stepped, *run, frame));
+        ASSERT_NO_FATAL_FAILURE(StepAndRunIntoFrame(*stepped, *run, frame));
     }
     EXPECT_EQ(run->Memory->ReadByte(LoaderResult), 0xFF) << "the block loaded";
     EXPECT_EQ(run->Memory->ReadByte(0x4000), 11);
